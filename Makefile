@@ -1,0 +1,46 @@
+# Quillantern: the two commands of the README, and a few more.
+#   make run         build and start the program (under Wine on Linux)
+#   make test        build and run every test
+#   make screenshot  docs/screenshot.png of the window after a pick
+#   make bench       start-up and reaction times, size and imports
+#   make fuzz        fuzz the decimal parser for a bounded time
+# Each installs whatever the machine lacks first (tools/install-deps.sh).
+
+BUILD    ?= build
+NATIVE   := $(BUILD)/native
+SANITIZE := $(BUILD)/sanitize
+WIN      := $(BUILD)/win32
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build native win32 sanitize test run screenshot bench fuzz clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: native win32
+
+native: deps
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+sanitize: deps
+	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE) -j $(JOBS)
+
+win32: deps
+	@cmake -S . -B $(WIN) --toolchain cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN) -j $(JOBS)
+
+test: native sanitize win32
+	@tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN)
+
+run: win32
+	@tools/run-program.sh $(WIN)/Quillantern.exe
+
+screenshot: win32
+	@tools/wine-run.sh $(WIN)/window_tests.exe --gtest_filter='Screenshot.*' --screenshot=docs/screenshot.png
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,32 @@
+// The one failure type of the program: an error number and a description.
+// Raised by the operation that failed and passed outward as an exception.
+// Deliberately free of Windows headers so every layer can raise and inspect it.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace quill {
+
+// Error numbers the program raises itself. Win32 failures carry the system's
+// own number (GetLastError, CommDlgExtendedError) instead.
+enum : std::uint32_t {
+    kErrorOverflow = 6,       // a number does not fit in 32 bits
+    kErrorTypeMismatch = 13,  // a text is not a decimal number
+};
+
+class Failure : public std::runtime_error {
+public:
+    // description: UTF-8 text meant for a person.
+    Failure(std::uint32_t number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
+
+    std::uint32_t number() const noexcept { return number_; }
+    std::string description() const { return what(); }
+
+private:
+    std::uint32_t number_;
+};
+
+}  // namespace quill

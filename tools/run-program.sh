@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Starts Quillantern: natively on Windows, under Wine on the user's display
+# elsewhere (with a Wine prefix of the project's own, not ~/.wine).
+set -euo pipefail
+exe=$1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+
+case "$(uname -s)" in
+    MINGW*|MSYS*|CYGWIN*) exec "$exe" ;;
+esac
+
+if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
+    echo "make run: there is no display to show the window on (DISPLAY is not set)." >&2
+    echo "          Run it from a desktop session, or see it with: make screenshot" >&2
+    exit 1
+fi
+export WINEPREFIX=${QUILL_RUN_PREFIX:-$root/build/wine/run-prefix}
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [[ ! -f $WINEPREFIX/.quill-ready ]]; then
+    echo "make run: preparing the program's Wine prefix (once)..."
+    wineboot -i >/dev/null 2>&1
+    [[ -d /usr/share/wine/fonts ]] && cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    wineserver -w
+    touch "$WINEPREFIX/.quill-ready"
+fi
+echo "make run: starting $exe"
+exec wine "$exe"

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Runs a command inside a private X display and a private Wine prefix.
+#
+#   tools/wine-run.sh PROGRAM.exe [ARGS...]   runs the Windows program under Wine
+#   tools/wine-run.sh COMMAND [ARGS...]       runs COMMAND (e.g. ctest) with the
+#                                             session's DISPLAY and WINEPREFIX set,
+#                                             so that nested calls reuse them
+#
+# The display is a new Xvfb (it picks a free display number); the prefix lives
+# in the build tree (QUILL_WINE_DIR, default build/wine), is made once and then
+# reused, and runs every program in a Wine virtual desktop so that windows get
+# frames, centring and focus as on Windows. QUILL_DPI (default 96) selects a
+# prefix whose system DPI is that value. Never touches ~/.wine or the user's
+# display. Whatever it starts (Xvfb, wineserver, the program) is stopped on
+# exit, also after a failure or an interruption. Every wait is bounded.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+wine_dir=${QUILL_WINE_DIR:-$root/build/wine}
+dpi=${QUILL_DPI:-96}
+prefix=$wine_dir/prefix-$dpi
+screen=${QUILL_SCREEN:-1024x768}
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH=win32
+
+log() { echo "wine-run: $*" >&2; }
+
+xvfb_pid=""
+child_pid=""
+own_server=0
+tmp=$(mktemp -d)
+
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM HUP
+    if [[ -n $child_pid ]] && kill -0 "$child_pid" 2>/dev/null; then
+        kill -TERM "$child_pid" 2>/dev/null || true
+    fi
+    if [[ $own_server -eq 1 ]]; then
+        WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [[ -n $xvfb_pid ]]; then
+        kill -TERM "$xvfb_pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$tmp"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+start_xvfb() {
+    command -v Xvfb >/dev/null || { log "Xvfb is missing (run tools/install-deps.sh)"; exit 2; }
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
+        3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $tmp/display ]] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; log "Xvfb did not start"; exit 2; }
+        sleep 0.1
+    done
+    [[ -s $tmp/display ]] || { log "Xvfb gave no display within 10 s"; exit 2; }
+    export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+make_prefix() {
+    # One maker at a time; a half-made prefix is never used.
+    mkdir -p "$wine_dir"
+    exec 9>"$wine_dir/.lock"
+    flock -w 300 9 || { log "timed out waiting for another run to make the prefix"; exit 2; }
+    if [[ ! -f $prefix/.quill-ready ]]; then
+        log "making the Wine prefix $prefix (once; takes a while)"
+        rm -rf "$prefix"
+        WINEPREFIX=$prefix timeout 300 wineboot -i >"$tmp/wineboot.log" 2>&1 || {
+            cat "$tmp/wineboot.log" >&2; log "wineboot failed"; exit 2; }
+        # Wine finds its own fonts (Tahoma, MS Sans Serif, ...) only in the
+        # prefix's Fonts folder; without them everything falls back to DejaVu.
+        if [[ -d /usr/share/wine/fonts ]]; then
+            cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+        fi
+        # Every program runs in a virtual desktop of the display's size.
+        WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+        WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
+            /d "$screen" /f >/dev/null
+        if [[ $dpi != 96 ]]; then
+            WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+                /d "$dpi" /f >/dev/null
+        fi
+        WINEPREFIX=$prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
+        touch "$prefix/.quill-ready"
+    fi
+    flock -u 9
+}
+
+# Reuse the session of an outer wine-run.sh when it has the same prefix.
+if [[ ${QUILL_WINE_SESSION:-} != "$prefix" ]]; then
+    if [[ -z ${QUILL_WINE_SESSION:-} ]]; then
+        start_xvfb
+    fi
+    # (A nested call with another DPI shares the display but has its own
+    # prefix and wineserver.)
+    make_prefix
+    own_server=1
+    export WINEPREFIX=$prefix
+    export QUILL_WINE_SESSION=$prefix
+fi
+export WINEPREFIX=$prefix
+
+[[ $# -ge 1 ]] || { log "usage: wine-run.sh PROGRAM [ARGS...]"; exit 2; }
+if [[ $1 == *.exe || $1 == *.EXE ]]; then
+    set -- wine "$@"
+fi
+"$@" &
+child_pid=$!
+set +e
+wait "$child_pid"
+status=$?
+set -e
+child_pid=""
+exit "$status"

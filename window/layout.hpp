@@ -1,0 +1,65 @@
+// The main window's geometry, kept as data in twips (1/1440 inch, 15 twips
+// per pixel at 96 DPI) and converted to pixels for a given DPI. Toolkit-free.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quill {
+
+constexpr int kClientWidthTwips = 4800;
+constexpr int kClientHeightTwips = 2760;
+
+// Child control ids. None is 1 (IDOK) or 2 (IDCANCEL): the dialog manager
+// turns Enter and Escape into those, and they must not press a button.
+enum ControlId : int {
+    kIdCommand1 = 101,
+    kIdTxtColor = 102,
+    kIdCmdCopy = 103,
+    kIdLabel1 = 104,
+    kIdTxtRed = 105,
+    kIdLabel2 = 106,
+    kIdTxtGreen = 107,
+    kIdLabel3 = 108,
+    kIdTxtBlue = 109,
+    kIdLabel4 = 110,
+    kIdTxtHexa = 111,
+    kIdLabel5 = 112,
+    kIdSh = 113,
+    kIdLine1 = 114,
+    kIdLine2 = 115,
+};
+
+enum class ControlKind { Button, TextBox, Label, Swatch, Line };
+
+struct ControlSpec {
+    ControlId id;
+    ControlKind kind;
+    int left, top, width, height;  // twips; a line has height 0 (a hairline)
+    const wchar_t* text;           // initial text; nullptr for none
+};
+
+// Every child window, in creation order. Creation order is both the z-order
+// (earlier is on top) and the keyboard order, so the focusable controls come
+// first, in tab order, and the shapes last.
+extern const std::array<ControlSpec, 15> kControls;
+
+struct PixelRect {
+    int left, top, right, bottom;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// twips * dpi / 1440, rounded half away from zero (as MulDiv does).
+int TwipsToPixels(int twips, int dpi);
+
+// A control's pixel rectangle at dpi. Edges are converted, not sizes, so
+// that neighbours stay aligned wherever rounding occurs. A hairline is one
+// pixel thick per 96 DPI.
+PixelRect ToPixels(const ControlSpec& spec, int dpi);
+
+// The client area's size at dpi.
+PixelRect ClientPixels(int dpi);
+
+}  // namespace quill

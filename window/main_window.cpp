@@ -1,0 +1,273 @@
+#include "window/main_window.hpp"
+
+#include <exception>
+
+namespace quill::win32 {
+
+namespace {
+
+HINSTANCE ThisModule() { return GetModuleHandleW(nullptr); }
+
+}  // namespace
+
+int MainWindow::Run(HINSTANCE instance, int show_command) {
+    MainWindow self;
+    try {
+        RegisterClass(instance);
+        SwatchWindow::RegisterClass(instance);
+        if (!CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
+                             nullptr, instance, &self)) {
+            if (self.create_failure_) throw *self.create_failure_;
+            RaiseLastError("Creating the window");
+        }
+    } catch (const Failure& failure) {
+        self.ReportAndEnd(failure.number(), failure.description());
+        return kFailureExitCode;
+    }
+    ShowWindow(self.window_, show_command);
+    UpdateWindow(self.window_);
+    SetFocus(self.Control(kIdCommand1));
+
+    MSG message{};
+    BOOL got = FALSE;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (got == -1) return kFailureExitCode;
+        // The dialog manager gives the plain window Tab, arrow and button keys.
+        if (self.window_ && IsDialogMessageW(self.window_, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void MainWindow::RegisterClass(HINSTANCE instance) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = &MainWindow::Procedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
+                                                       LR_DEFAULTSIZE | LR_SHARED));
+    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    if (!RegisterClassExW(&window_class)) RaiseLastError("Registering the window");
+}
+
+LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    MainWindow* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcW(window, message, wparam, lparam);
+
+    // No exception may unwind through user32: every failure that leaves a
+    // handler ends here and becomes the top-level report.
+    try {
+        return self->HandleMessage(message, wparam, lparam);
+    } catch (const Failure& failure) {
+        self->ReportAndEnd(failure.number(), failure.description());
+    } catch (const std::bad_alloc&) {
+        self->ReportAndEnd(ERROR_NOT_ENOUGH_MEMORY, SystemMessage(ERROR_NOT_ENOUGH_MEMORY));
+    } catch (const std::exception& error) {
+        self->ReportAndEnd(ERROR_GEN_FAILURE, error.what());
+    } catch (...) {
+        self->ReportAndEnd(ERROR_GEN_FAILURE, SystemMessage(ERROR_GEN_FAILURE));
+    }
+    return 0;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE:
+            // A window that cannot be built is not shown half-made: creation
+            // fails and Run reports why.
+            try {
+                OnCreate();
+            } catch (const Failure& failure) {
+                create_failure_.emplace(failure);
+                return -1;
+            }
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wparam), HIWORD(wparam));
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+            return OnCtlColor(reinterpret_cast<HDC>(wparam));
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wparam) != WA_INACTIVE);
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        case WM_DESTROY:
+            form_.reset();
+            PostQuitMessage(exit_code_);
+            window_ = nullptr;
+            return 0;
+        default:
+            return DefWindowProcW(window_, message, wparam, lparam);
+    }
+}
+
+void MainWindow::OnCreate() {
+    CreateControls();
+    const UINT dpi = DpiForWindow(window_);
+    ApplyDpi(dpi);
+    SizeAndCentre(dpi);
+
+    sh_.emplace(Control(kIdSh));
+    cmDlg_ = std::make_unique<ComDlgColorDialog>(window_);
+    txtColor_.emplace(Control(kIdTxtColor), "txtColor");
+    txtRed_.emplace(Control(kIdTxtRed), "txtRed");
+    txtGreen_.emplace(Control(kIdTxtGreen), "txtGreen");
+    txtBlue_.emplace(Control(kIdTxtBlue), "txtBlue");
+    txtHexa_.emplace(Control(kIdTxtHexa), "txtHexa");
+    clipboard_.emplace(window_);
+    form_.emplace(frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
+                                           *clipboard_});
+}
+
+void MainWindow::CreateControls() {
+    const HINSTANCE instance = ThisModule();
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const ControlSpec& spec = kControls[i];
+        const wchar_t* window_class = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        DWORD ex_style = 0;
+        switch (spec.kind) {
+            case ControlKind::Button:
+                window_class = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON;
+                break;
+            case ControlKind::TextBox:
+                window_class = L"EDIT";
+                style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY;
+                ex_style |= WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::Label:
+                style |= SS_LEFT | SS_NOPREFIX;
+                break;
+            case ControlKind::Swatch:
+                window_class = SwatchWindow::kClassName;
+                break;
+            case ControlKind::Line:
+                style |= SS_BLACKRECT;
+                break;
+        }
+        // Placed properly by ApplyDpi once the window's DPI is known.
+        controls_[i] = CreateWindowExW(ex_style, window_class, spec.text ? spec.text : L"", style, 0, 0, 0, 0,
+                                       window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+                                       nullptr);
+        if (!controls_[i]) RaiseLastError("Creating the window's controls");
+    }
+}
+
+HWND MainWindow::Control(ControlId id) const {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].id == id) return controls_[i];
+    }
+    return nullptr;
+}
+
+void MainWindow::ApplyDpi(UINT dpi) {
+    UniqueFont font = CreateDialogFont(dpi);
+    HDWP positions = BeginDeferWindowPos(static_cast<int>(kControls.size()));
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const PixelRect r = ToPixels(kControls[i], static_cast<int>(dpi));
+        if (positions) {
+            positions = DeferWindowPos(positions, controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
+                                       SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (!positions) {
+            SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (font.get()) SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    }
+    if (positions) EndDeferWindowPos(positions);
+    // The children use the new font now; the old one can go.
+    if (font.get()) font_ = std::move(font);
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::SizeAndCentre(UINT dpi) {
+    const PixelRect client = ClientPixels(static_cast<int>(dpi));
+    RECT frame{0, 0, client.width(), client.height()};
+    AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        screen = monitor.rcMonitor;
+    }
+    const int left = screen.left + (screen.right - screen.left - width) / 2;
+    const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+    SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    ApplyDpi(dpi);
+    // Keep the client area exactly 4800 x 2760 twips at the new DPI, placed
+    // where the system suggests.
+    const PixelRect client = ClientPixels(static_cast<int>(dpi));
+    RECT frame{0, 0, client.width(), client.height()};
+    AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, frame.right - frame.left,
+                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::OnCommand(int id, int notification) {
+    if (notification != BN_CLICKED || !form_) return;
+    if (id == kIdCommand1) {
+        form_->Command1_Click();
+    } else if (id == kIdCmdCopy) {
+        form_->cmdCopy_Click();
+    }
+    // IDOK and IDCANCEL, which the dialog manager makes of Enter and Escape,
+    // belong to no control and do nothing.
+}
+
+LRESULT MainWindow::OnCtlColor(HDC dc) {
+    // Labels and the read-only text boxes sit on the button-face colour.
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::OnActivate(bool active) {
+    // As a dialog does: leaving the window remembers the focused control,
+    // coming back restores it.
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) focus_ = focus;
+    } else if (focus_ && IsWindow(focus_)) {
+        SetFocus(focus_);
+    }
+}
+
+void MainWindow::ReportAndEnd(std::uint32_t number, const std::string& description) {
+    if (ending_) return;  // one report is enough
+    ending_ = true;
+    exit_code_ = kFailureExitCode;
+    const std::wstring text = L"Error " + std::to_wstring(number) + L": " + ToWide(description) +
+                              L"\n\nQuillantern cannot continue and will now close.";
+    MessageBoxW(window_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+    if (window_) {
+        DestroyWindow(window_);
+    } else {
+        PostQuitMessage(exit_code_);
+    }
+}
+
+}  // namespace quill::win32

@@ -1,0 +1,73 @@
+// frmQuillantern's Win32 window: the frame, the fifteen child controls laid
+// out from the twips table, the message loop and the top-level error report.
+#pragma once
+
+#include "window/win32_util.hpp"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "window/form.hpp"
+#include "window/layout.hpp"
+#include "window/win32_controls.hpp"
+
+namespace quill::win32 {
+
+class MainWindow {
+public:
+    static constexpr const wchar_t* kClassName = L"frmQuillantern";
+    static constexpr const wchar_t* kTitle = L"Quillantern";
+
+    // Creates the window centred on the screen, shows it, and runs the message
+    // loop until the window is gone. Returns the program's exit code: 0 after
+    // a normal close, non-zero after a failure was reported.
+    static int Run(HINSTANCE instance, int show_command);
+
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+private:
+    static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    static constexpr DWORD kExStyle = 0;
+    static constexpr int kFailureExitCode = 1;
+
+    MainWindow() = default;
+
+    static void RegisterClass(HINSTANCE instance);
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void OnCreate();
+    void OnCommand(int id, int notification);
+    LRESULT OnCtlColor(HDC dc);
+    void OnActivate(bool active);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+
+    void CreateControls();
+    void ApplyDpi(UINT dpi);  // lays the children out and sets their font
+    void SizeAndCentre(UINT dpi);
+    HWND Control(ControlId id) const;
+
+    // The top-level error report: a modal message with the failure's number
+    // and description, after which the window is destroyed and the program
+    // ends with kFailureExitCode.
+    void ReportAndEnd(std::uint32_t number, const std::string& description);
+
+    HWND window_ = nullptr;
+    std::array<HWND, kControls.size()> controls_{};
+    UniqueFont font_;
+    HWND focus_ = nullptr;  // the control to give focus back to on activation
+    int exit_code_ = 0;
+    bool ending_ = false;
+    std::optional<Failure> create_failure_;
+
+    std::optional<SwatchWindow> sh_;
+    std::unique_ptr<ComDlgColorDialog> cmDlg_;
+    std::optional<EditTextBox> txtColor_, txtRed_, txtGreen_, txtBlue_, txtHexa_;
+    std::optional<SystemClipboard> clipboard_;
+    std::optional<frmQuillantern> form_;
+};
+
+}  // namespace quill::win32
