@@ -9,6 +9,7 @@ status=0
 
 for tree in "$@"; do
     rm -rf "$tree/test-results"
+    mkdir -p "$tree/test-results"
     echo "== tests in $tree"
     if grep -q 'CMAKE_CROSSCOMPILING_EMULATOR' "$tree/CMakeCache.txt" 2>/dev/null &&
         grep -q 'CMAKE_SYSTEM_NAME:.*=Windows' "$tree/CMakeCache.txt"; then

@@ -101,6 +101,17 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
             return OnCtlColor(reinterpret_cast<HDC>(wparam));
+        case WM_SYSCOMMAND:
+            // A fixed-size window: the system menu and the keyboard offer no
+            // way to resize, minimise or maximise it.
+            switch (wparam & 0xFFF0) {
+                case SC_SIZE:
+                case SC_MINIMIZE:
+                case SC_MAXIMIZE:
+                    return 0;
+                default:
+                    return DefWindowProcW(window_, message, wparam, lparam);
+            }
         case WM_ACTIVATE:
             OnActivate(LOWORD(wparam) != WA_INACTIVE);
             return 0;
