@@ -40,7 +40,10 @@ run: win32
 	@tools/run-program.sh $(WIN)/Quillantern.exe
 
 screenshot: win32
-	@tools/wine-run.sh $(WIN)/window_tests.exe --gtest_filter='Screenshot.*' --screenshot=docs/screenshot.png
+	@mkdir -p docs
+	@tools/wine-run.sh $(WIN)/screenshot.exe $(WIN)/screenshot.bmp
+	@convert $(WIN)/screenshot.bmp docs/screenshot.png
+	@echo "docs/screenshot.png written"
 
 clean:
 	rm -rf $(BUILD)

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "colour/colour.hpp"
+
 namespace quill::win32 {
 
 namespace {
@@ -271,7 +273,7 @@ void MainWindow::ReportAndEnd(std::uint32_t number, const std::string& descripti
     if (ending_) return;  // one report is enough
     ending_ = true;
     exit_code_ = kFailureExitCode;
-    const std::wstring text = L"Error " + std::to_wstring(number) + L": " + ToWide(description) +
+    const std::wstring text = L"Error " + ToWide(FormatDecimal(static_cast<std::int32_t>(number))) + L": " + ToWide(description) +
                               L"\n\nQuillantern cannot continue and will now close.";
     MessageBoxW(window_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
     if (window_) {

@@ -2,8 +2,9 @@
 
 #include <commdlg.h>
 
-#include <cstdio>
 #include <cstring>
+
+#include "colour/colour.hpp"
 
 namespace quill::win32 {
 
@@ -130,9 +131,8 @@ void ComDlgColorDialog::ShowColor() {
     // Cancel leaves everything as it was. (Some systems write the colour the
     // user was pointing at into rgbResult even then; it is not taken.)
     if (const DWORD error = extended_error(); error != 0) {
-        char code[16] = {};
-        std::snprintf(code, sizeof code, "0x%04lX", static_cast<unsigned long>(error));
-        throw Failure(error, std::string("The colour dialog failed (common dialog error ") + code + ")");
+        throw Failure(error, "The colour dialog failed (common dialog error " +
+                                 FormatDecimal(static_cast<std::int32_t>(error)) + ")");
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "colour/colour.hpp"
+
 namespace quill::win32 {
 
 std::string ToUtf8(std::wstring_view text) {
@@ -33,7 +35,7 @@ std::string SystemMessage(DWORD error) {
     if (length > 0 && buffer) text.assign(buffer, length);
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    if (text.empty()) return "Error " + std::to_string(error);
+    if (text.empty()) return "Error " + FormatDecimal(static_cast<std::int32_t>(error));
     return ToUtf8(text);
 }
 

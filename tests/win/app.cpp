@@ -98,19 +98,24 @@ void TypeText(const std::wstring& text) {
 
 void ClickAt(POINT p) {
     // Absolute coordinates are in 0..65535 across the primary screen.
-    const LONG x = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    const LONG y = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
     INPUT input[3] = {};
     for (auto& i : input) {
         i.type = INPUT_MOUSE;
-        i.mi.dx = x;
-        i.mi.dy = y;
+        i.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        i.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
     }
     input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input[0], sizeof(INPUT));
-    Settle();
+    // Wine drops the very first move of a new desktop: move until the
+    // pointer is really there, then press.
+    WaitUntil([&] {
+        SendInput(1, &input[0], sizeof(INPUT));
+        Settle();
+        POINT at{};
+        GetCursorPos(&at);
+        return at.x == p.x && at.y == p.y;
+    }, 3s);
     SendInput(2, &input[1], sizeof(INPUT));
     Settle();
 }
