@@ -45,5 +45,16 @@ screenshot: win32
 	@convert $(WIN)/screenshot.bmp docs/screenshot.png
 	@echo "docs/screenshot.png written"
 
+bench: win32
+	@tools/wine-run.sh $(WIN)/bench_launcher.exe $(or $(ROUNDS),40)
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@mkdir -p $(BUILD)/fuzz/corpus
+	@clang++ -std=c++20 -O1 -g -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+		tests/fuzz/parse_decimal_fuzzer.cpp colour/colour.cpp -o $(BUILD)/fuzz/parse_decimal_fuzzer
+	@$(BUILD)/fuzz/parse_decimal_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=64 \
+		-artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/fuzz/corpus
+
 clean:
 	rm -rf $(BUILD)
