@@ -55,7 +55,9 @@ void MainWindow::RegisterClass(HINSTANCE instance) {
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kClassName;
-    if (!RegisterClassExW(&window_class)) RaiseLastError("Registering the window");
+    if (!RegisterClassExW(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        RaiseLastError("Registering the window");
+    }
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -134,7 +136,7 @@ void MainWindow::OnCreate() {
     CreateControls();
     const UINT dpi = DpiForWindow(window_);
     ApplyDpi(dpi);
-    SizeAndCentre(dpi);
+    PlaceWithClientSize(dpi, nullptr);
 
     sh_.emplace(Control(kIdSh));
     cmDlg_ = std::make_unique<ComDlgColorDialog>(window_);
@@ -211,33 +213,45 @@ void MainWindow::ApplyDpi(UINT dpi) {
     InvalidateRect(window_, nullptr, TRUE);
 }
 
-void MainWindow::SizeAndCentre(UINT dpi) {
+void MainWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
     const PixelRect client = ClientPixels(static_cast<int>(dpi));
     RECT frame{0, 0, client.width(), client.height()};
     AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        screen = monitor.rcMonitor;
+    SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system really drew may differ from the computed one (a
+    // system without per-monitor frames): correct by what is measured.
+    RECT actual{};
+    if (GetClientRect(window_, &actual) &&
+        (actual.right != client.width() || actual.bottom != client.height())) {
+        size.cx += client.width() - actual.right;
+        size.cy += client.height() - actual.bottom;
+        SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const int left = screen.left + (screen.right - screen.left - width) / 2;
-    const int top = screen.top + (screen.bottom - screen.top - height) / 2;
-    SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+
+    POINT position{};
+    if (top_left) {
+        position = *top_left;
+    } else {
+        // Centred on the (primary) screen.
+        RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            screen = monitor.rcMonitor;
+        }
+        position.x = screen.left + (screen.right - screen.left - size.cx) / 2;
+        position.y = screen.top + (screen.bottom - screen.top - size.cy) / 2;
+    }
+    SetWindowPos(window_, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ApplyDpi(dpi);
-    // Keep the client area exactly 4800 x 2760 twips at the new DPI, placed
+    // The client area stays exactly 4800 x 2760 twips at the new DPI, placed
     // where the system suggests.
-    const PixelRect client = ClientPixels(static_cast<int>(dpi));
-    RECT frame{0, 0, client.width(), client.height()};
-    AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
-    SetWindowPos(window_, nullptr, suggested.left, suggested.top, frame.right - frame.left,
-                 frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT top_left{suggested.left, suggested.top};
+    PlaceWithClientSize(dpi, &top_left);
 }
 
 void MainWindow::OnCommand(int id, int notification) {

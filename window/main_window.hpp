@@ -47,7 +47,9 @@ private:
 
     void CreateControls();
     void ApplyDpi(UINT dpi);  // lays the children out and sets their font
-    void SizeAndCentre(UINT dpi);
+    // Sizes the frame so that the client area is 4800 x 2760 twips at dpi,
+    // then moves it to top_left, or centres it on the screen when null.
+    void PlaceWithClientSize(UINT dpi, const POINT* top_left);
     HWND Control(ControlId id) const;
 
     // The top-level error report: a modal message with the failure's number
