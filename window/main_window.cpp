@@ -105,6 +105,15 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
             return OnCtlColor(reinterpret_cast<HDC>(wparam));
+        case DM_GETDEFID: {
+            // The window has no default button, but as in any dialog Enter
+            // presses the push button that has the focus.
+            HWND focus = GetFocus();
+            if (focus && (focus == Control(kIdCommand1) || focus == Control(kIdCmdCopy))) {
+                return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+            }
+            return 0;
+        }
         case WM_SYSCOMMAND:
             // A fixed-size window: the system menu and the keyboard offer no
             // way to resize, minimise or maximise it.

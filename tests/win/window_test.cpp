@@ -56,7 +56,9 @@ TEST_F(WindowTest, FrameIsAFixedCentredDialogWindow) {
     const int dpi = ScreenDpi();
     // The prefix's DPI, where the test was asked to run at a particular one.
     wchar_t wanted[16] = {};
-    if (GetEnvironmentVariableW(L"QUILL_DPI", wanted, 16) > 0) EXPECT_EQ(dpi, _wtoi(wanted));
+    if (GetEnvironmentVariableW(L"QUILL_DPI", wanted, 16) > 0) {
+        EXPECT_EQ(dpi, _wtoi(wanted));
+    }
     EXPECT_EQ(TextOf(app.main()), L"Quillantern");
     const LONG style = GetWindowLongW(app.main(), GWL_STYLE);
     const LONG ex_style = GetWindowLongW(app.main(), GWL_EXSTYLE);
@@ -153,6 +155,29 @@ TEST_F(WindowTest, FocusStartsOnTheChooseButtonAndTabCyclesInOrder) {
     }
     PressKey(VK_TAB, /*shift=*/true);
     EXPECT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kIdTxtHexa); }, 2s));
+    // Having had the focus makes neither button the window's default.
+    for (int id : {kIdCommand1, kIdCmdCopy}) {
+        EXPECT_EQ(GetWindowLongW(app.Control(id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON) << id;
+    }
+}
+
+TEST_F(WindowTest, EnterOnAFocusedButtonPressesIt) {
+    ASSERT_TRUE(app.Activate());
+    PressKey(VK_RETURN);
+    HWND dialog = app.WaitForColorDialog(5s);
+    ASSERT_NE(dialog, nullptr) << "Enter on the focused choose button";
+    ASSERT_TRUE(app.CancelDialog(dialog));
+    // Back from the dialog, the focus is where it was.
+    EXPECT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kIdCommand1); }, 3s));
+
+    // Enter on the focused copy button copies.
+    ASSERT_TRUE(PutClipboardText(L"before"));
+    PressKey(VK_TAB);
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return app.Focus() == app.Control(kIdCmdCopy); }, 2s));
+    PressKey(VK_RETURN);
+    std::wstring text;
+    EXPECT_TRUE(WaitUntil([&] { return ReadClipboardText(text) && text == L"0"; }, 3s)) << text;
 }
 
 TEST_F(WindowTest, TypingEnterAndEscapeInATextBoxChangeNothing) {
