@@ -67,6 +67,7 @@ start_xvfb() {
     done
     [[ -s $tmp/display ]] || { log "Xvfb gave no display within 10 s"; exit 2; }
     export DISPLAY=":$(head -n1 "$tmp/display")"
+    export QUILL_XVFB_PID=$xvfb_pid
 }
 
 make_prefix() {
