@@ -13,7 +13,7 @@ for tree in "$@"; do
     echo "== tests in $tree"
     if grep -q 'CMAKE_CROSSCOMPILING_EMULATOR' "$tree/CMakeCache.txt" 2>/dev/null &&
         grep -q 'CMAKE_SYSTEM_NAME:.*=Windows' "$tree/CMakeCache.txt"; then
-        "$here/wine-run.sh" ctest --test-dir "$tree" --output-on-failure || status=1
+        QUILL_WINE_TIMEOUT=3600 "$here/wine-run.sh" ctest --test-dir "$tree" --output-on-failure || status=1
     else
         ctest --test-dir "$tree" --output-on-failure || status=1
     fi

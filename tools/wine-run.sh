@@ -12,7 +12,8 @@
 # frames, centring and focus as on Windows. QUILL_DPI (default 96) selects a
 # prefix whose system DPI is that value. Never touches ~/.wine or the user's
 # display. Whatever it starts (Xvfb, wineserver, the program) is stopped on
-# exit, also after a failure or an interruption. Every wait is bounded.
+# exit, also after a failure or an interruption. Every wait is bounded: the
+# command itself by QUILL_WINE_TIMEOUT seconds (default 900).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -118,11 +119,14 @@ export WINEPREFIX=$prefix
 if [[ $1 == *.exe || $1 == *.EXE ]]; then
     set -- wine "$@"
 fi
-"$@" &
+limit=${QUILL_WINE_TIMEOUT:-900}
+unset QUILL_WINE_TIMEOUT  # nested runs get the default again
+timeout -k 10 "$limit" "$@" &
 child_pid=$!
 set +e
 wait "$child_pid"
 status=$?
 set -e
 child_pid=""
+[[ $status -eq 124 ]] && log "stopped after $limit s: $*"
 exit "$status"

@@ -12,7 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-wineservers() { pgrep -x 'wineserver|wineserver32|wineserver64' | sort; }
+wineservers() { pgrep wineserver | sort; }
 gone() {  # PID: true when the process has ended (or is only a zombie)
     local state
     state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
