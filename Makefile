@@ -40,6 +40,7 @@ run: win32
 	@tools/run-program.sh $(WIN)/Quillantern.exe
 
 screenshot: win32
+	@tools/install-deps.sh --screenshot
 	@mkdir -p docs
 	@tools/wine-run.sh $(WIN)/screenshot.exe $(WIN)/screenshot.bmp
 	@convert $(WIN)/screenshot.bmp docs/screenshot.png
@@ -50,6 +51,7 @@ bench: win32
 
 FUZZ_SECONDS ?= 60
 fuzz: deps
+	@tools/install-deps.sh --fuzz
 	@mkdir -p $(BUILD)/fuzz/corpus
 	@clang++ -std=c++20 -O1 -g -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
 		tests/fuzz/parse_decimal_fuzzer.cpp colour/colour.cpp -o $(BUILD)/fuzz/parse_decimal_fuzzer

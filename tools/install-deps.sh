@@ -1,32 +1,56 @@
 #!/usr/bin/env bash
 # Installs whatever the build and the tests need and the machine lacks.
-# Debian 12 or later; uses apt (through sudo when not root). Safe to run again:
-# it does nothing when everything is present.
+# Debian 12 or later; uses apt (through sudo when not root). Does nothing when
+# everything is present.
+#   install-deps.sh              what `make test` and `make run` need
+#   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
+#   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
 set -euo pipefail
 
-need_i386=0
-missing=()
+packages=(cmake make g++ python3 procps googletest libgtest-dev
+          g++-mingw-w64-i686 binutils-mingw-w64-i686
+          wine wine32:i386 fonts-wine xvfb)
+for option in "$@"; do
+    case $option in
+        --screenshot) packages+=(imagemagick) ;;
+        --fuzz) packages+=(clang) ;;
+        *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-for pkg in cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
-           wine wine32:i386 fonts-wine xvfb x11-utils imagemagick clang libclang-rt-14-dev; do
-    if ! have_pkg "$pkg"; then
-        missing+=("$pkg")
-        [[ $pkg == *:i386 ]] && need_i386=1
-    fi
-done
-
-if [[ ${#missing[@]} -eq 0 ]]; then
-    exit 0
+if [[ $(id -u) -eq 0 ]]; then
+    SUDO=()
+elif command -v sudo >/dev/null; then
+    SUDO=(sudo)
+else
+    SUDO=(missing-sudo)
 fi
-
-if [[ $(id -u) -eq 0 ]]; then SUDO=(); else SUDO=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 
-echo "install-deps: installing ${missing[*]}"
-if [[ $need_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${SUDO[@]}" dpkg --add-architecture i386
+install() {
+    [[ $# -gt 0 ]] || return 0
+    if [[ ${SUDO[*]} == missing-sudo ]]; then
+        echo "install-deps: $* missing, and installing needs root or sudo" >&2
+        exit 1
+    fi
+    echo "install-deps: installing $*"
+    if [[ " $* " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${SUDO[@]}" dpkg --add-architecture i386
+    fi
+    "${SUDO[@]}" apt-get update -qq
+    "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "$@" </dev/null
+}
+
+missing=()
+for pkg in "${packages[@]}"; do
+    have_pkg "$pkg" || missing+=("$pkg")
+done
+install "${missing[@]}"
+
+# libFuzzer comes with the runtime package of the installed clang's version.
+if [[ " $* " == *" --fuzz "* ]]; then
+    version=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
+    have_pkg "libclang-rt-$version-dev" || install "libclang-rt-$version-dev"
 fi
-"${SUDO[@]}" apt-get update -qq
-"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
