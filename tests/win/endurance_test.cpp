@@ -2,6 +2,7 @@
 // dialog and a thousand copies, each checked, without the process growing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,11 +17,13 @@ namespace {
 SIZE_T CommittedPrivateBytes(HANDLE process) {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region{};
-    const char* address = nullptr;
-    while (VirtualQueryEx(process, address, &region, sizeof region) == sizeof region) {
+    std::uintptr_t address = 0;
+    while (VirtualQueryEx(process, reinterpret_cast<const void*>(address), &region, sizeof region) ==
+           sizeof region) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-        address = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (address < static_cast<const char*>(region.BaseAddress)) break;  // wrapped at the top
+        const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (next <= address) break;  // wrapped at the top of the address space
+        address = next;
     }
     return total;
 }
