@@ -5,7 +5,7 @@
 
 namespace quill {
 
-const std::array<ControlSpec, 15> kControls = {{
+const std::array<ControlPlacement, 15> kControls = {{
     {kIdCommand1, ControlKind::Button, 2760, 120, 1935, 375, L"Selecteaza culoarea.."},
     {kIdTxtColor, ControlKind::TextBox, 960, 600, 1695, 285, L""},
     {kIdCmdCopy, ControlKind::Button, 2760, 555, 1935, 375, L"Copiaza in clipboard"},
@@ -29,13 +29,13 @@ int TwipsToPixels(int twips, int dpi) {
     return static_cast<int>((product + half) / 1440);
 }
 
-PixelRect ToPixels(const ControlSpec& spec, int dpi) {
+PixelRect ToPixels(const ControlPlacement& placement, int dpi) {
     PixelRect r{};
-    r.left = TwipsToPixels(spec.left, dpi);
-    r.top = TwipsToPixels(spec.top, dpi);
-    r.right = TwipsToPixels(spec.left + spec.width, dpi);
-    r.bottom = spec.height == 0 ? r.top + std::max(1, (dpi + 48) / 96)
-                                : TwipsToPixels(spec.top + spec.height, dpi);
+    r.left = TwipsToPixels(placement.left, dpi);
+    r.top = TwipsToPixels(placement.top, dpi);
+    r.right = TwipsToPixels(placement.left + placement.width, dpi);
+    r.bottom = placement.height == 0 ? r.top + std::max(1, (dpi + 48) / 96)
+                                     : TwipsToPixels(placement.top + placement.height, dpi);
     return r;
 }
 

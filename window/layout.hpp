@@ -32,7 +32,7 @@ enum ControlId : int {
 
 enum class ControlKind { Button, TextBox, Label, Swatch, Line };
 
-struct ControlSpec {
+struct ControlPlacement {
     ControlId id;
     ControlKind kind;
     int left, top, width, height;  // twips; a line has height 0 (a hairline)
@@ -42,7 +42,7 @@ struct ControlSpec {
 // Every child window, in creation order. Creation order is both the z-order
 // (earlier is on top) and the keyboard order, so the focusable controls come
 // first, in tab order, and the shapes last.
-extern const std::array<ControlSpec, 15> kControls;
+extern const std::array<ControlPlacement, 15> kControls;
 
 struct PixelRect {
     int left, top, right, bottom;
@@ -57,7 +57,7 @@ int TwipsToPixels(int twips, int dpi);
 // A control's pixel rectangle at dpi. Edges are converted, not sizes, so
 // that neighbours stay aligned wherever rounding occurs. A hairline is one
 // pixel thick per 96 DPI.
-PixelRect ToPixels(const ControlSpec& spec, int dpi);
+PixelRect ToPixels(const ControlPlacement& placement, int dpi);
 
 // The client area's size at dpi.
 PixelRect ClientPixels(int dpi);

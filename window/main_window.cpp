@@ -162,11 +162,11 @@ void MainWindow::OnCreate() {
 void MainWindow::CreateControls() {
     const HINSTANCE instance = ThisModule();
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const ControlSpec& spec = kControls[i];
+        const ControlPlacement& placement = kControls[i];
         const wchar_t* window_class = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         DWORD ex_style = 0;
-        switch (spec.kind) {
+        switch (placement.kind) {
             case ControlKind::Button:
                 window_class = L"BUTTON";
                 style |= WS_TABSTOP | BS_PUSHBUTTON;
@@ -187,9 +187,9 @@ void MainWindow::CreateControls() {
                 break;
         }
         // Placed properly by ApplyDpi once the window's DPI is known.
-        controls_[i] = CreateWindowExW(ex_style, window_class, spec.text ? spec.text : L"", style, 0, 0, 0, 0,
-                                       window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
-                                       nullptr);
+        controls_[i] = CreateWindowExW(ex_style, window_class, placement.text ? placement.text : L"", style, 0, 0,
+                                       0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)),
+                                       instance, nullptr);
         if (!controls_[i]) RaiseLastError("Creating the window's controls");
     }
 }
