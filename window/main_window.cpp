@@ -203,23 +203,15 @@ HWND MainWindow::Control(ControlId id) const {
 
 void MainWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);
-    HDWP positions = BeginDeferWindowPos(static_cast<int>(kControls.size()));
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const PixelRect r = ToPixels(kControls[i], static_cast<int>(dpi));
-        if (positions) {
-            positions = DeferWindowPos(positions, controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
-                                       SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        if (!positions) {
-            SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+        SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
         if (font.get()) SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
-    if (positions) EndDeferWindowPos(positions);
     // The children use the new font now; the old one can go.
     if (font.get()) font_ = std::move(font);
-    InvalidateRect(window_, nullptr, TRUE);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {

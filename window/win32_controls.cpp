@@ -100,23 +100,24 @@ ComDlgColorDialog::~ComDlgColorDialog() {
 }
 
 void ComDlgColorDialog::ShowColor() {
-    using ChooseColorFn = BOOL(WINAPI*)(CHOOSECOLORW*);
-    using ExtendedErrorFn = DWORD(WINAPI*)();
-
-    if (!comdlg32_) {
-        // From the system directory only, never from beside the program.
-        wchar_t path[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-        if (length == 0 || length + 14 >= MAX_PATH) RaiseLastError("Finding the colour dialog");
-        wcscat(path, L"\\comdlg32.dll");
-        comdlg32_ = LoadLibraryW(path);
-        if (!comdlg32_) RaiseLastError("Loading the colour dialog");
+    if (!choose_color_) {
+        if (!comdlg32_) {
+            // From the system directory only, never from beside the program.
+            wchar_t path[MAX_PATH] = {};
+            const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+            if (length == 0 || length + 14 >= MAX_PATH) RaiseLastError("Finding the colour dialog");
+            wcscat(path, L"\\comdlg32.dll");
+            comdlg32_ = LoadLibraryW(path);
+            if (!comdlg32_) RaiseLastError("Loading the colour dialog");
+        }
+        const auto choose_color = reinterpret_cast<ChooseColorFn>(
+            reinterpret_cast<void*>(GetProcAddress(comdlg32_, "ChooseColorW")));
+        const auto extended_error = reinterpret_cast<ExtendedErrorFn>(
+            reinterpret_cast<void*>(GetProcAddress(comdlg32_, "CommDlgExtendedError")));
+        if (!choose_color || !extended_error) RaiseLastError("Loading the colour dialog");
+        choose_color_ = choose_color;
+        extended_error_ = extended_error;
     }
-    const auto choose_color = reinterpret_cast<ChooseColorFn>(
-        reinterpret_cast<void*>(GetProcAddress(comdlg32_, "ChooseColorW")));
-    const auto extended_error = reinterpret_cast<ExtendedErrorFn>(
-        reinterpret_cast<void*>(GetProcAddress(comdlg32_, "CommDlgExtendedError")));
-    if (!choose_color || !extended_error) RaiseLastError("Loading the colour dialog");
 
     CHOOSECOLORW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -124,13 +125,13 @@ void ComDlgColorDialog::ShowColor() {
     dialog.rgbResult = color_;
     dialog.lpCustColors = custom_colors_.data();
     dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (choose_color(&dialog)) {
+    if (choose_color_(&dialog)) {
         color_ = dialog.rgbResult;
         return;
     }
     // Cancel leaves everything as it was. (Some systems write the colour the
     // user was pointing at into rgbResult even then; it is not taken.)
-    if (const DWORD error = extended_error(); error != 0) {
+    if (const DWORD error = extended_error_(); error != 0) {
         throw Failure(error, "The colour dialog failed (common dialog error " +
                                  FormatDecimal(static_cast<std::int32_t>(error)) + ")");
     }

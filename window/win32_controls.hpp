@@ -3,6 +3,8 @@
 
 #include "window/win32_util.hpp"
 
+#include <commdlg.h>
+
 #include <array>
 #include <string>
 
@@ -54,8 +56,13 @@ public:
     std::int32_t Color() const override { return static_cast<std::int32_t>(color_); }
 
 private:
+    using ChooseColorFn = BOOL(WINAPI*)(CHOOSECOLORW*);
+    using ExtendedErrorFn = DWORD(WINAPI*)();
+
     HWND owner_;
-    HMODULE comdlg32_ = nullptr;
+    HMODULE comdlg32_ = nullptr;  // with its two entry points, once first needed
+    ChooseColorFn choose_color_ = nullptr;
+    ExtendedErrorFn extended_error_ = nullptr;
     COLORREF color_ = RGB(0, 0, 0);
     std::array<COLORREF, 16> custom_colors_;
 };
