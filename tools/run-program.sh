@@ -19,10 +19,7 @@ export WINEPREFIX=${QUILL_RUN_PREFIX:-$root/build/wine/run-prefix}
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [[ ! -f $WINEPREFIX/.quill-ready ]]; then
     echo "make run: preparing the program's Wine prefix (once)..."
-    wineboot -i >/dev/null 2>&1
-    [[ -d /usr/share/wine/fonts ]] && cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
-    wineserver -w
-    touch "$WINEPREFIX/.quill-ready"
+    "$here/make-wine-prefix.sh" "$WINEPREFIX"
 fi
 echo "make run: starting $exe"
 exec wine "$exe"

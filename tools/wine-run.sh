@@ -72,31 +72,13 @@ start_xvfb() {
 }
 
 make_prefix() {
-    # One maker at a time; a half-made prefix is never used.
+    # One maker at a time.
     mkdir -p "$wine_dir"
     exec 9>"$wine_dir/.lock"
     flock -w 300 9 || { log "timed out waiting for another run to make the prefix"; exit 2; }
     if [[ ! -f $prefix/.quill-ready ]]; then
         log "making the Wine prefix $prefix (once; takes a while)"
-        rm -rf "$prefix"
-        WINEPREFIX=$prefix timeout 300 wineboot -i >"$tmp/wineboot.log" 2>&1 || {
-            cat "$tmp/wineboot.log" >&2; log "wineboot failed"; exit 2; }
-        # Wine finds its own fonts (Tahoma, MS Sans Serif, ...) only in the
-        # prefix's Fonts folder; without them everything falls back to DejaVu.
-        if [[ -d /usr/share/wine/fonts ]]; then
-            cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
-        fi
-        # Every program runs in a virtual desktop of the display's size.
-        WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-        WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default \
-            /d "$screen" /f >/dev/null
-        if [[ $dpi != 96 ]]; then
-            WINEPREFIX=$prefix timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
-                /d "$dpi" /f >/dev/null
-        fi
-        WINEPREFIX=$prefix timeout 60 wineserver -k >/dev/null 2>&1 || true
-        WINEPREFIX=$prefix timeout 60 wineserver -w >/dev/null 2>&1 || true
-        touch "$prefix/.quill-ready"
+        "$here/make-wine-prefix.sh" "$prefix" --desktop "$screen" --dpi "$dpi"
     fi
     flock -u 9
 }
@@ -110,7 +92,6 @@ if [[ ${QUILL_WINE_SESSION:-} != "$prefix" ]]; then
     # prefix and wineserver.)
     make_prefix
     own_server=1
-    export WINEPREFIX=$prefix
     export QUILL_WINE_SESSION=$prefix
 fi
 export WINEPREFIX=$prefix
