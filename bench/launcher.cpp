@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "../tests/win/app.hpp"
 #include "../tests/win/pe_imports.hpp"
+#include "window/layout.hpp"
 
 namespace {
 
@@ -112,13 +114,6 @@ HWND OwnedDialog(HWND owner) {
     return nullptr;
 }
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[64] = {};
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &ignored);
-    return text;
-}
-
 // Times the choose-colour command: click -> dialog visible, OK -> read-outs.
 void TimeDialog(const std::wstring& exe, int rounds) {
     PROCESS_INFORMATION info{};
@@ -126,9 +121,9 @@ void TimeDialog(const std::wstring& exe, int rounds) {
     StartUntilReady(exe, info, window);
     std::vector<double> open_ms, fill_ms;
     for (int i = 0; i < rounds; ++i) {
-        HWND button = GetDlgItem(window, 101);
+        HWND button = GetDlgItem(window, quill::kIdCommand1);
         const double click = Now();
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(101, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(quill::kIdCommand1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         HWND dialog = nullptr;
         while (!(dialog = OwnedDialog(window)) && Now() - click < 10000) Sleep(1);
         if (!dialog) break;
@@ -141,7 +136,7 @@ void TimeDialog(const std::wstring& exe, int rounds) {
         SetDlgItemTextW(dialog, 708, L"0");
         const double ok = Now();
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        while (TextOf(GetDlgItem(window, 111)) != hex && Now() - ok < 10000) Sleep(1);
+        while (quill::test::TextOf(GetDlgItem(window, quill::kIdTxtHexa)) != hex && Now() - ok < 10000) Sleep(1);
         fill_ms.push_back(Now() - ok);
     }
     Stop(info, window);
