@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "../tests/win/app.hpp"
-#include "../tests/win/pe_imports.hpp"
-#include "window/layout.hpp"
+#include "tests/win32/exe_driver.hpp"
+#include "tests/win32/pe_imports.hpp"
+#include "form/layout.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "window/clipboard_writer.hpp"
+#include "form/clipboard_writer.hpp"
 
 #include "colour/failure.hpp"
 

@@ -1,4 +1,4 @@
-#include "window/form.hpp"
+#include "form/form.hpp"
 
 #include <cstdint>
 #include <string>

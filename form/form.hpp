@@ -1,9 +1,9 @@
 // The main form's behaviour: the two commands, over abstract controls.
 // Toolkit-free, so that every step and every failure path runs in native
-// tests; the Win32 window (main_window.cpp) wires real controls in.
+// tests; the Win32 front-end (win32/form_window.cpp) wires real controls in.
 #pragma once
 
-#include "window/controls.hpp"
+#include "form/controls.hpp"
 
 namespace quill {
 

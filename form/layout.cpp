@@ -1,4 +1,4 @@
-#include "window/layout.hpp"
+#include "form/layout.hpp"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,10 +1,7 @@
-#include "window/win32_controls.hpp"
+#include "win32/control_adapters.hpp"
 
-#include <commdlg.h>
-
-#include <cstring>
-
-#include "colour/colour.hpp"
+#include "win32/dpi.hpp"
+#include "win32/system_error.hpp"
 
 namespace quill::win32 {
 
@@ -88,90 +85,5 @@ LRESULT CALLBACK SwatchWindow::Procedure(HWND window, UINT message, WPARAM wpara
             return DefWindowProcW(window, message, wparam, lparam);
     }
 }
-
-// ---- ComDlgColorDialog -------------------------------------------------------
-
-ComDlgColorDialog::ComDlgColorDialog(HWND owner) : owner_(owner) {
-    custom_colors_.fill(RGB(255, 255, 255));
-}
-
-ComDlgColorDialog::~ComDlgColorDialog() {
-    if (comdlg32_) FreeLibrary(comdlg32_);
-}
-
-void ComDlgColorDialog::ShowColor() {
-    if (!choose_color_) {
-        if (!comdlg32_) {
-            // From the system directory only, never from beside the program.
-            wchar_t path[MAX_PATH] = {};
-            const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-            if (length == 0 || length + 14 >= MAX_PATH) RaiseLastError("Finding the colour dialog");
-            wcscat(path, L"\\comdlg32.dll");
-            comdlg32_ = LoadLibraryW(path);
-            if (!comdlg32_) RaiseLastError("Loading the colour dialog");
-        }
-        const auto choose_color = reinterpret_cast<ChooseColorFn>(
-            reinterpret_cast<void*>(GetProcAddress(comdlg32_, "ChooseColorW")));
-        const auto extended_error = reinterpret_cast<ExtendedErrorFn>(
-            reinterpret_cast<void*>(GetProcAddress(comdlg32_, "CommDlgExtendedError")));
-        if (!choose_color || !extended_error) RaiseLastError("Loading the colour dialog");
-        choose_color_ = choose_color;
-        extended_error_ = extended_error;
-    }
-
-    CHOOSECOLORW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner_;
-    dialog.rgbResult = color_;
-    dialog.lpCustColors = custom_colors_.data();
-    dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (choose_color_(&dialog)) {
-        color_ = dialog.rgbResult;
-        return;
-    }
-    // Cancel leaves everything as it was. (Some systems write the colour the
-    // user was pointing at into rgbResult even then; it is not taken.)
-    if (const DWORD error = extended_error_(); error != 0) {
-        throw Failure(error, "The colour dialog failed (common dialog error " +
-                                 FormatDecimal(static_cast<std::int32_t>(error)) + ")");
-    }
-}
-
-// ---- SystemClipboardPort -----------------------------------------------------
-
-void SystemClipboardPort::Open() {
-    if (!OpenClipboard(owner_)) RaiseLastError("Opening the clipboard");
-}
-
-void SystemClipboardPort::Close() noexcept { CloseClipboard(); }
-
-void SystemClipboardPort::Empty() {
-    if (!EmptyClipboard()) RaiseLastError("Emptying the clipboard");
-}
-
-void* SystemClipboardPort::AllocateText(const std::wstring& text) {
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);  // the terminator too
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (!block) RaiseLastError("Allocating memory for the clipboard");
-    auto* target = static_cast<wchar_t*>(GlobalLock(block));
-    if (!target) {
-        const DWORD error = GetLastError();
-        GlobalFree(block);
-        Raise(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE, "Allocating memory for the clipboard");
-    }
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(block);
-    return block;
-}
-
-void SystemClipboardPort::SetUnicodeText(void* block) {
-    if (!SetClipboardData(CF_UNICODETEXT, static_cast<HGLOBAL>(block))) {
-        RaiseLastError("Putting the text on the clipboard");
-    }
-}
-
-void SystemClipboardPort::Free(void* block) noexcept { GlobalFree(static_cast<HGLOBAL>(block)); }
-
-void SystemClipboardPort::Sleep(unsigned milliseconds) noexcept { ::Sleep(milliseconds); }
 
 }  // namespace quill::win32

@@ -1,8 +1,10 @@
-#include "window/main_window.hpp"
+#include "win32/form_window.hpp"
 
 #include <exception>
 
 #include "colour/colour.hpp"
+#include "win32/dpi.hpp"
+#include "win32/system_error.hpp"
 
 namespace quill::win32 {
 
@@ -12,8 +14,8 @@ HINSTANCE ThisModule() { return GetModuleHandleW(nullptr); }
 
 }  // namespace
 
-int MainWindow::Run(HINSTANCE instance, int show_command) {
-    MainWindow self;
+int FormWindow::Run(HINSTANCE instance, int show_command) {
+    FormWindow self;
     try {
         RegisterClass(instance);
         SwatchWindow::RegisterClass(instance);
@@ -42,10 +44,10 @@ int MainWindow::Run(HINSTANCE instance, int show_command) {
     return static_cast<int>(message.wParam);
 }
 
-void MainWindow::RegisterClass(HINSTANCE instance) {
+void FormWindow::RegisterClass(HINSTANCE instance) {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = &MainWindow::Procedure;
+    window_class.lpfnWndProc = &FormWindow::Procedure;
     window_class.hInstance = instance;
     window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
                                                        LR_DEFAULTSIZE | LR_SHARED));
@@ -60,14 +62,14 @@ void MainWindow::RegisterClass(HINSTANCE instance) {
     }
 }
 
-LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    MainWindow* self = nullptr;
+LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    FormWindow* self = nullptr;
     if (message == WM_NCCREATE) {
-        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         self->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
-        self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     }
     if (!self) return DefWindowProcW(window, message, wparam, lparam);
 
@@ -87,7 +89,7 @@ LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam,
     return 0;
 }
 
-LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT FormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE:
             // A window that cannot be built is not shown half-made: creation
@@ -141,7 +143,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
 }
 
-void MainWindow::OnCreate() {
+void FormWindow::OnCreate() {
     CreateControls();
     const UINT dpi = DpiForWindow(window_);
     ApplyDpi(dpi);
@@ -159,7 +161,7 @@ void MainWindow::OnCreate() {
                                            *clipboard_});
 }
 
-void MainWindow::CreateControls() {
+void FormWindow::CreateControls() {
     const HINSTANCE instance = ThisModule();
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const ControlPlacement& placement = kControls[i];
@@ -194,14 +196,14 @@ void MainWindow::CreateControls() {
     }
 }
 
-HWND MainWindow::Control(ControlId id) const {
+HWND FormWindow::Control(ControlId id) const {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         if (kControls[i].id == id) return controls_[i];
     }
     return nullptr;
 }
 
-void MainWindow::ApplyDpi(UINT dpi) {
+void FormWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const PixelRect r = ToPixels(kControls[i], static_cast<int>(dpi));
@@ -214,7 +216,7 @@ void MainWindow::ApplyDpi(UINT dpi) {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void MainWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
+void FormWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
     const PixelRect client = ClientPixels(static_cast<int>(dpi));
     RECT frame{0, 0, client.width(), client.height()};
     AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
@@ -247,7 +249,7 @@ void MainWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
     SetWindowPos(window_, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+void FormWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ApplyDpi(dpi);
     // The client area stays exactly 4800 x 2760 twips at the new DPI, placed
     // where the system suggests.
@@ -255,7 +257,7 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     PlaceWithClientSize(dpi, &top_left);
 }
 
-void MainWindow::OnCommand(int id, int notification) {
+void FormWindow::OnCommand(int id, int notification) {
     if (notification != BN_CLICKED || !form_) return;
     if (id == kIdCommand1) {
         form_->Command1_Click();
@@ -266,14 +268,14 @@ void MainWindow::OnCommand(int id, int notification) {
     // belong to no control and do nothing.
 }
 
-LRESULT MainWindow::OnCtlColor(HDC dc) {
+LRESULT FormWindow::OnCtlColor(HDC dc) {
     // Labels and the read-only text boxes sit on the button-face colour.
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void MainWindow::OnActivate(bool active) {
+void FormWindow::OnActivate(bool active) {
     // As a dialog does: leaving the window remembers the focused control,
     // coming back restores it.
     if (!active) {
@@ -284,7 +286,7 @@ void MainWindow::OnActivate(bool active) {
     }
 }
 
-void MainWindow::ReportAndEnd(std::uint32_t number, const std::string& description) {
+void FormWindow::ReportAndEnd(std::uint32_t number, const std::string& description) {
     if (ending_) return;  // one report is enough
     ending_ = true;
     exit_code_ = kFailureExitCode;

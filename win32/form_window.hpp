@@ -2,20 +2,24 @@
 // out from the twips table, the message loop and the top-level error report.
 #pragma once
 
-#include "window/win32_util.hpp"
+#include "win32/windows_api.hpp"
 
 #include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "window/form.hpp"
-#include "window/layout.hpp"
-#include "window/win32_controls.hpp"
+#include "colour/failure.hpp"
+#include "form/form.hpp"
+#include "form/layout.hpp"
+#include "win32/clipboard_port.hpp"
+#include "win32/color_dialog.hpp"
+#include "win32/control_adapters.hpp"
+#include "win32/gdi_object.hpp"
 
 namespace quill::win32 {
 
-class MainWindow {
+class FormWindow {
 public:
     static constexpr const wchar_t* kClassName = L"frmQuillantern";
     static constexpr const wchar_t* kTitle = L"Quillantern";
@@ -25,15 +29,15 @@ public:
     // a normal close, non-zero after a failure was reported.
     static int Run(HINSTANCE instance, int show_command);
 
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
 
 private:
     static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     static constexpr DWORD kExStyle = 0;
     static constexpr int kFailureExitCode = 1;
 
-    MainWindow() = default;
+    FormWindow() = default;
 
     static void RegisterClass(HINSTANCE instance);
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

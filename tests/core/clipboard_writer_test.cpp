@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "colour/failure.hpp"
-#include "window/clipboard_writer.hpp"
+#include "form/clipboard_writer.hpp"
 
 namespace quill {
 namespace {

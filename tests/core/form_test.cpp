@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "colour/failure.hpp"
-#include "window/form.hpp"
+#include "form/form.hpp"
 
 namespace quill {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "window/layout.hpp"
+#include "form/layout.hpp"
 
 namespace quill {
 namespace {

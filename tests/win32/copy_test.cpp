@@ -6,8 +6,8 @@
 #include <iostream>
 #include <thread>
 
-#include "app.hpp"
-#include "window/layout.hpp"
+#include "exe_driver.hpp"
+#include "form/layout.hpp"
 
 namespace quill::test {
 namespace {
@@ -26,7 +26,7 @@ protected:
         return WaitUntil([&] { return ReadClipboardText(text) && text == expected; }, 5s);
     }
 
-    App app;
+    ExeDriver app;
 };
 
 TEST_F(CopyTest, BeforeAnyPickTheEmptyTextIsCopied) {

@@ -5,14 +5,14 @@
 
 #include <thread>
 
-#include "app.hpp"
-#include "window/layout.hpp"
-#include "window/main_window.hpp"
+#include "exe_driver.hpp"
+#include "form/layout.hpp"
+#include "win32/form_window.hpp"
 
 namespace quill::test {
 namespace {
 
-HWND OwnMainWindow() {
+HWND OwnFormWindow() {
     HWND found = nullptr;
     while ((found = FindWindowExW(nullptr, found, L"frmQuillantern", nullptr)) != nullptr) {
         DWORD pid = 0;
@@ -23,9 +23,9 @@ HWND OwnMainWindow() {
 }
 
 TEST(DpiChange, WindowIsLaidOutAndFontedAnewAtTheNewDpi) {
-    std::thread ui([] { win32::MainWindow::Run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE); });
+    std::thread ui([] { win32::FormWindow::Run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE); });
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = OwnMainWindow()) != nullptr; })) << "no window";
+    ASSERT_TRUE(WaitUntil([&] { return (window = OwnFormWindow()) != nullptr; })) << "no window";
 
     for (const int dpi : {192, 120, 96}) {
         SCOPED_TRACE(dpi);

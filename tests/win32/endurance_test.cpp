@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app.hpp"
-#include "window/layout.hpp"
+#include "exe_driver.hpp"
+#include "form/layout.hpp"
 
 namespace quill::test {
 namespace {
@@ -31,7 +31,7 @@ SIZE_T CommittedPrivateBytes(HANDLE process) {
 std::wstring Decimal(int v) { return std::to_wstring(v); }
 
 TEST(Endurance, ThousandPicksAndCopiesKeepEveryReadOutRightAndMemoryFlat) {
-    App app;
+    ExeDriver app;
     ASSERT_NE(app.main(), nullptr);
     constexpr int kWarmUp = 30, kRounds = 1000;
     SIZE_T before = 0;

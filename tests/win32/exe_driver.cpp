@@ -1,10 +1,10 @@
-#include "app.hpp"
+#include "exe_driver.hpp"
 
 #include <cstring>
 #include <cwchar>
 #include <thread>
 
-#include "window/layout.hpp"
+#include "form/layout.hpp"
 
 namespace quill::test {
 
@@ -170,9 +170,9 @@ bool PutClipboardText(const std::wstring& text) {
     return ok;
 }
 
-// ---- App --------------------------------------------------------------------
+// ---- ExeDriver --------------------------------------------------------------------
 
-App::App() {
+ExeDriver::ExeDriver() {
     std::wstring command = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -198,7 +198,7 @@ App::App() {
     }
 }
 
-App::~App() {
+ExeDriver::~ExeDriver() {
     if (info_.hProcess) {
         if (Running()) {
             TerminateProcess(info_.hProcess, 99);
@@ -209,25 +209,25 @@ App::~App() {
     }
 }
 
-HWND App::Control(int id) const { return GetDlgItem(main_, id); }
+HWND ExeDriver::Control(int id) const { return GetDlgItem(main_, id); }
 
-HWND App::Focus() const {
+HWND ExeDriver::Focus() const {
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
     if (!GetGUIThreadInfo(info_.dwThreadId, &gui)) return nullptr;
     return gui.hwndFocus;
 }
 
-bool App::Activate() {
+bool ExeDriver::Activate() {
     SetForegroundWindow(main_);
     return WaitUntil([this] { return GetForegroundWindow() == main_; }, 3s);
 }
 
-bool App::Running() const {
+bool ExeDriver::Running() const {
     return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-DWORD App::WaitForExit(std::chrono::milliseconds timeout) {
+DWORD ExeDriver::WaitForExit(std::chrono::milliseconds timeout) {
     if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
         return STILL_ACTIVE;
     }
@@ -236,11 +236,11 @@ DWORD App::WaitForExit(std::chrono::milliseconds timeout) {
     return code;
 }
 
-void App::PostClick(int id) const {
+void ExeDriver::PostClick(int id) const {
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Control(id)));
 }
 
-HWND App::OwnedWindow(const wchar_t* window_class) const {
+HWND ExeDriver::OwnedWindow(const wchar_t* window_class) const {
     HWND found = nullptr;
     while ((found = FindWindowExW(nullptr, found, window_class, nullptr)) != nullptr) {
         if (GetWindow(found, GW_OWNER) == main_ && IsWindowVisible(found)) return found;
@@ -248,23 +248,23 @@ HWND App::OwnedWindow(const wchar_t* window_class) const {
     return nullptr;
 }
 
-HWND App::ColorDialog() const { return OwnedWindow(L"#32770"); }
+HWND ExeDriver::ColorDialog() const { return OwnedWindow(L"#32770"); }
 
-HWND App::MessageBox() const { return OwnedWindow(L"#32770"); }
+HWND ExeDriver::MessageBox() const { return OwnedWindow(L"#32770"); }
 
-HWND App::WaitForColorDialog(std::chrono::milliseconds timeout) const {
+HWND ExeDriver::WaitForColorDialog(std::chrono::milliseconds timeout) const {
     HWND dialog = nullptr;
     WaitUntil([&] { return (dialog = ColorDialog()) != nullptr; }, timeout);
     return dialog;
 }
 
-bool App::CancelDialog(HWND dialog) const {
+bool ExeDriver::CancelDialog(HWND dialog) const {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
     return WaitUntil([&] { return !IsWindow(dialog); });
 }
 
-bool App::Pick(int red, int green, int blue) {
+bool ExeDriver::Pick(int red, int green, int blue) {
     PostClick(kIdCommand1);
     HWND dialog = WaitForColorDialog();
     if (!dialog) return false;

@@ -1,7 +1,7 @@
 // Drives a real Quillantern.exe from another process, the way a person or an
 // accessibility tool would: finds its windows, reads texts and rectangles,
 // presses keys and the mouse, reads pixels and the clipboard. Every wait is
-// bounded; the process is ended when the App goes out of scope.
+// bounded; the process is ended when the ExeDriver goes out of scope.
 #pragma once
 
 #ifndef NOMINMAX
@@ -40,12 +40,12 @@ COLORREF PixelAt(POINT screen_point);
 bool ReadClipboardText(std::wstring& text, UINT format = CF_UNICODETEXT);
 bool PutClipboardText(const std::wstring& text);
 
-class App {
+class ExeDriver {
 public:
-    App();  // launches the program and waits for its window to be shown
-    ~App();
-    App(const App&) = delete;
-    App& operator=(const App&) = delete;
+    ExeDriver();  // launches the program and waits for its window to be shown
+    ~ExeDriver();
+    ExeDriver(const ExeDriver&) = delete;
+    ExeDriver& operator=(const ExeDriver&) = delete;
 
     HWND main() const { return main_; }
     HWND Control(int id) const;

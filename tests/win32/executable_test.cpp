@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
+#include "exe_driver.hpp"
 #include "pe_imports.hpp"
 
 namespace quill::test {

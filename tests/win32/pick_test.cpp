@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app.hpp"
-#include "window/layout.hpp"
+#include "exe_driver.hpp"
+#include "form/layout.hpp"
 
 namespace quill::test {
 namespace {
@@ -25,7 +25,7 @@ protected:
         EXPECT_EQ(PixelAt({sh.left + 3, sh.top + 3}), swatch) << "swatch is filled to its border";
     }
 
-    App app;
+    ExeDriver app;
 };
 
 TEST_F(PickTest, MouseClickOpensTheModalDialogOnTopOfTheWindow) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
+#include "exe_driver.hpp"
 
 namespace quill::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app.hpp"
+#include "exe_driver.hpp"
 
 namespace {
 
@@ -49,7 +49,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: screenshot.exe OUTPUT.bmp\n", stderr);
         return 2;
     }
-    quill::test::App app;
+    quill::test::ExeDriver app;
     if (!app.main() || !app.Pick(255, 128, 0)) {
         std::fputs("screenshot: the window did not show a pick\n", stderr);
         return 1;

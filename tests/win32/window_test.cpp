@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
-#include "window/layout.hpp"
+#include "exe_driver.hpp"
+#include "form/layout.hpp"
 
 namespace quill::test {
 namespace {
@@ -49,7 +49,7 @@ const int kTextBoxes[] = {kIdTxtColor, kIdTxtRed, kIdTxtGreen, kIdTxtBlue, kIdTx
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(app.main(), nullptr) << "the window did not appear"; }
-    App app;
+    ExeDriver app;
 };
 
 TEST_F(WindowTest, FrameIsAFixedCentredDialogWindow) {
