@@ -29,7 +29,8 @@ sanitize: deps
 	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
-win32: deps
+win32:
+	@tools/install-deps.sh --wine
 	@cmake -S . -B $(WIN) --toolchain cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN) -j $(JOBS)
 

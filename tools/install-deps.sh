@@ -2,16 +2,18 @@
 # Installs whatever the build and the tests need and the machine lacks.
 # Debian 12 or later; uses apt (through sudo when not root). Does nothing when
 # everything is present.
-#   install-deps.sh              what `make test` and `make run` need
+#   install-deps.sh              the native build and its tests
+#   install-deps.sh --qt         also Qt 6 for the Linux desktop front-end
+#   install-deps.sh --wine       also the Windows cross build and Wine
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
 set -euo pipefail
 
-packages=(cmake make g++ python3 procps googletest libgtest-dev
-          g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 fonts-wine xvfb)
+packages=(cmake make g++ python3 procps googletest libgtest-dev)
 for option in "$@"; do
     case $option in
+        --qt) packages+=(qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
+        --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;

@@ -24,6 +24,8 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 rm -rf "$prefix"
+# Wine makes the prefix folder itself, but not missing folders above it.
+mkdir -p "$(dirname "$prefix")"
 timeout 300 wineboot -i >"$log" 2>&1 || { cat "$log" >&2; echo "make-wine-prefix: wineboot failed" >&2; exit 2; }
 # Wine finds its own fonts (Tahoma, MS Sans Serif, ...) only in the prefix's
 # Fonts folder; without them everything falls back to DejaVu Sans.

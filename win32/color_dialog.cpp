@@ -1,8 +1,7 @@
 #include "win32/color_dialog.hpp"
 
-#include <cwchar>
-
 #include "colour/colour.hpp"
+#include "win32/dll_search.hpp"
 #include "win32/system_error.hpp"
 
 namespace quill::win32 {
@@ -19,11 +18,7 @@ void ComDlgColorDialog::ShowColor() {
     if (!choose_color_) {
         if (!comdlg32_) {
             // From the system directory only, never from beside the program.
-            wchar_t path[MAX_PATH] = {};
-            const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-            if (length == 0 || length + 14 >= MAX_PATH) RaiseLastError("Finding the colour dialog");
-            wcscat(path, L"\\comdlg32.dll");
-            comdlg32_ = LoadLibraryW(path);
+            comdlg32_ = LoadSystemLibrary(L"comdlg32.dll");
             if (!comdlg32_) RaiseLastError("Loading the colour dialog");
         }
         const auto choose_color = reinterpret_cast<ChooseColorFn>(

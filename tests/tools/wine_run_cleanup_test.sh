@@ -6,29 +6,10 @@ set -uo pipefail
 # Always a session of its own, even when run inside another one.
 unset QUILL_WINE_SESSION QUILL_XVFB_PID WINEPREFIX
 report=${1:-}
-cases=""
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/tests/tools/checks.sh" WineRunCleanup
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-wineservers() { pgrep wineserver | sort; }
-gone() {  # PID: true when the process has ended (or is only a zombie)
-    local state
-    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 0
-    [[ $state == Z* ]]
-}
-check() {  # NAME CONDITION...
-    local name=$1; shift
-    if "$@"; then
-        echo "ok: $name"
-        cases+="<testcase classname=\"WineRunCleanup\" name=\"$name\"/>"
-    else
-        echo "FAILED: $name"
-        failures=$((failures + 1))
-        cases+="<testcase classname=\"WineRunCleanup\" name=\"$name\"><failure message=\"failed\"/></testcase>"
-    fi
-}
 
 # 1. A failing command: its exit status comes back and the display is gone.
 "$root/tools/wine-run.sh" bash -c 'echo "$QUILL_XVFB_PID" > "$0"; exit 7' "$work/xvfb1"
@@ -51,9 +32,4 @@ check "the runner ends when interrupted" gone "$runner"
 check "Xvfb is stopped after an interruption" gone "$(cat "$work/xvfb2")"
 for pid in $started; do check "wineserver $pid is stopped" gone "$pid"; done
 
-echo "wine-run cleanup: $failures failed"
-if [[ -n $report ]]; then
-    mkdir -p "$(dirname "$report")"
-    echo "<testsuites><testsuite name=\"WineRunCleanup\">$cases</testsuite></testsuites>" > "$report"
-fi
-[[ $failures -eq 0 ]]
+finish "$report"

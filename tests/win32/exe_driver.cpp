@@ -172,8 +172,8 @@ bool PutClipboardText(const std::wstring& text) {
 
 // ---- ExeDriver --------------------------------------------------------------------
 
-ExeDriver::ExeDriver() {
-    std::wstring command = L"\"" + ProgramPath() + L"\"";
+ExeDriver::ExeDriver(const std::wstring& program) {
+    std::wstring command = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {

@@ -42,7 +42,9 @@ bool PutClipboardText(const std::wstring& text);
 
 class ExeDriver {
 public:
-    ExeDriver();  // launches the program and waits for its window to be shown
+    // Launches program (by default the Quillantern.exe beside the tests) and
+    // waits for its window to be shown.
+    explicit ExeDriver(const std::wstring& program = ProgramPath());
     ~ExeDriver();
     ExeDriver(const ExeDriver&) = delete;
     ExeDriver& operator=(const ExeDriver&) = delete;
