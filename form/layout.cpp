@@ -7,21 +7,28 @@ namespace quill {
 
 const std::array<ControlPlacement, 15> kControls = {{
     {kIdCommand1, ControlKind::Button, 2760, 120, 1935, 375, L"Selecteaza culoarea.."},
+    {kIdLabel1, ControlKind::Label, 120, 615, 615, 255, L"Zecimal:"},
     {kIdTxtColor, ControlKind::TextBox, 960, 600, 1695, 285, L""},
     {kIdCmdCopy, ControlKind::Button, 2760, 555, 1935, 375, L"Copiaza in clipboard"},
-    {kIdLabel1, ControlKind::Label, 120, 615, 615, 255, L"Zecimal:"},
-    {kIdTxtRed, ControlKind::TextBox, 960, 1200, 1695, 285, L""},
     {kIdLabel2, ControlKind::Label, 120, 1215, 615, 255, L"Red:"},
-    {kIdTxtGreen, ControlKind::TextBox, 960, 1560, 1695, 285, L""},
+    {kIdTxtRed, ControlKind::TextBox, 960, 1200, 1695, 285, L""},
     {kIdLabel3, ControlKind::Label, 120, 1575, 615, 255, L"Green:"},
-    {kIdTxtBlue, ControlKind::TextBox, 960, 1920, 1695, 285, L""},
+    {kIdTxtGreen, ControlKind::TextBox, 960, 1560, 1695, 285, L""},
     {kIdLabel4, ControlKind::Label, 120, 1935, 615, 255, L"Blue:"},
+    {kIdTxtBlue, ControlKind::TextBox, 960, 1920, 1695, 285, L""},
     {kIdTxtHexa, ControlKind::TextBox, 1200, 2400, 1455, 285, L""},
     {kIdLabel5, ControlKind::Label, 120, 2415, 1095, 255, L"Hexa (HTML):"},
     {kIdSh, ControlKind::Swatch, 120, 120, 2535, 375, nullptr},
     {kIdLine1, ControlKind::Line, 120, 1080, 4560, 0, nullptr},
     {kIdLine2, ControlKind::Line, 120, 2280, 4560, 0, nullptr},
 }};
+
+const ControlPlacement& Placement(ControlId id) {
+    for (const ControlPlacement& placement : kControls) {
+        if (placement.id == id) return placement;
+    }
+    return kControls.front();  // unreachable: every id has a placement
+}
 
 int TwipsToPixels(int twips, int dpi) {
     const std::int64_t product = static_cast<std::int64_t>(twips) * dpi;

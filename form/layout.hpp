@@ -40,9 +40,28 @@ struct ControlPlacement {
 };
 
 // Every child window, in creation order. Creation order is both the z-order
-// (earlier is on top) and the keyboard order, so the focusable controls come
-// first, in tab order, and the shapes last.
+// (earlier is on top) and the keyboard order: the focusable controls come in
+// tab order, and the shapes last. Each label comes right before its text box
+// (labels take no focus, so Tab is unchanged), because screen readers name a
+// box after the label before it; the hex row's box comes before its label,
+// as it lies above the label where the two overlap.
 extern const std::array<ControlPlacement, 15> kControls;
+
+// The placement of the control id.
+const ControlPlacement& Placement(ControlId id);
+
+// Each text box and the label that names it, for sighted users and screen
+// readers alike.
+struct LabelledBox {
+    ControlId box, label;
+};
+constexpr std::array<LabelledBox, 5> kLabelledBoxes = {{
+    {kIdTxtColor, kIdLabel1},
+    {kIdTxtRed, kIdLabel2},
+    {kIdTxtGreen, kIdLabel3},
+    {kIdTxtBlue, kIdLabel4},
+    {kIdTxtHexa, kIdLabel5},
+}};
 
 struct PixelRect {
     int left, top, right, bottom;

@@ -157,6 +157,9 @@ void FormWindow::OnCreate() {
     txtBlue_.emplace(Control(kIdTxtBlue), "txtBlue");
     txtHexa_.emplace(Control(kIdTxtHexa), "txtHexa");
     clipboard_.emplace(window_);
+    for (std::size_t i = 0; i < kLabelledBoxes.size(); ++i) {
+        accessible_names_[i].Attach(Control(kLabelledBoxes[i].box), Placement(kLabelledBoxes[i].label).text);
+    }
     form_.emplace(frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
                                            *clipboard_});
 }

@@ -12,6 +12,7 @@
 #include "colour/failure.hpp"
 #include "form/form.hpp"
 #include "form/layout.hpp"
+#include "win32/accessible_names.hpp"
 #include "win32/clipboard_port.hpp"
 #include "win32/color_dialog.hpp"
 #include "win32/control_adapters.hpp"
@@ -74,6 +75,7 @@ private:
     std::optional<EditTextBox> txtColor_, txtRed_, txtGreen_, txtBlue_, txtHexa_;
     std::optional<SystemClipboard> clipboard_;
     std::optional<frmQuillantern> form_;
+    std::array<AccessibleName, kLabelledBoxes.size()> accessible_names_;
 };
 
 }  // namespace quill::win32
