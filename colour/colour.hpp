@@ -17,6 +17,12 @@ namespace quill {
 // bits above bit 23 are dropped. Color is only read.
 void Color_to_RGB(const std::int32_t& Color, std::int32_t& R, std::int32_t& G, std::int32_t& B);
 
+// The colour value of three channels in 0..255: red | green << 8 | blue << 16.
+// For toolkits whose colours come as channels.
+constexpr std::int32_t PackColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return static_cast<std::int32_t>(red | (green << 8) | (blue << 16));
+}
+
 // The six upper-case hex digits, in HTML order (red first), of the low 24
 // bits of (R * 256 + G) * 256 + B. Any channels in -255..255 succeed; for
 // channels so large that the sum leaves 32 bits it raises kErrorOverflow.

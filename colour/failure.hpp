@@ -14,6 +14,11 @@ namespace quill {
 enum : std::uint32_t {
     kErrorOverflow = 6,       // a number does not fit in 32 bits
     kErrorTypeMismatch = 13,  // a text is not a decimal number
+    // Failures a toolkit does not number itself, numbered as Windows numbers
+    // them, so that a report reads the same on every platform.
+    kErrorOutOfMemory = 8,    // ERROR_NOT_ENOUGH_MEMORY
+    kErrorInternal = 31,      // ERROR_GEN_FAILURE
+    kErrorClipboard = 1418,   // ERROR_CLIPBOARD_NOT_OPEN: no clipboard, or it refused the text
 };
 
 class Failure : public std::runtime_error {

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "colour/colour.hpp"
+#include "form/failure_report.hpp"
 #include "win32/dpi.hpp"
 #include "win32/system_error.hpp"
 
@@ -293,8 +293,7 @@ void FormWindow::ReportAndEnd(std::uint32_t number, const std::string& descripti
     if (ending_) return;  // one report is enough
     ending_ = true;
     exit_code_ = kFailureExitCode;
-    const std::wstring text = L"Error " + ToWide(FormatDecimal(static_cast<std::int32_t>(number))) + L": " + ToWide(description) +
-                              L"\n\nQuillantern cannot continue and will now close.";
+    const std::wstring text = ToWide(FailureReportText(number, description));
     MessageBoxW(window_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
     if (window_) {
         DestroyWindow(window_);

@@ -46,6 +46,10 @@ TEST(ColourConversion, SplitsChannelsAndFormsHtmlCode) {
         EXPECT_EQ(b, c.b) << "colour " << c.color;
         EXPECT_EQ(color, c.color) << "the colour argument is only read";
         EXPECT_EQ(RGB_to_Hexa(r, g, b), c.hex) << "colour " << c.color;
+        if (c.color >= 0 && c.color <= 0xFFFFFF) {  // a toolkit's channels pack back the same
+            EXPECT_EQ(PackColor(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                static_cast<std::uint8_t>(b)), c.color);
+        }
     }
 }
 
