@@ -3,10 +3,15 @@
 dark frame, with a small picker dot), as an icon group of three images:
 32x32 monochrome, 32x32 and 16x16 in the 16-colour palette.
 
-Usage: make_icon.py OUTPUT.ico   (the result is committed; rerun after edits)
+The same drawing is written as PNG images for the Linux desktop's icon
+theme, each size scaled up from the 16x16 or 32x32 drawing pixel by pixel.
+
+Usage: make_icon.py OUTPUT.ico [PNG_FOLDER]
+  (the results are committed; rerun after edits)
 """
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, as (B, G, R, 0) entries.
 PALETTE = [
@@ -98,7 +103,33 @@ def image_1bpp(size):
     return header + palette + xor + and_mask(px, size), 2, 1
 
 
+# PNG size -> (drawing it is scaled from, factor)
+PNG_SIZES = {16: (16, 1), 32: (32, 1), 48: (16, 3), 64: (32, 2), 128: (32, 4), 256: (32, 8)}
+
+
+def png(size):
+    base, factor = PNG_SIZES[size]
+    px = draw(base)
+    raw = b""
+    for y in range(size):
+        raw += b"\0"  # no filter
+        for x in range(size):
+            v = px[y // factor][x // factor]
+            raw += bytes((0, 0, 0, 0)) if v is TRANSPARENT else bytes(PALETTE[v]) + b"\xff"
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + \
+        chunk(b"IEND", b"")
+
+
 def main():
+    if len(sys.argv) > 2:
+        for size in PNG_SIZES:
+            with open(f"{sys.argv[2]}/quillantern-{size}.png", "wb") as f:
+                f.write(png(size))
     images = [(32, image_1bpp(32)), (32, image_4bpp(32)), (16, image_4bpp(16))]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
