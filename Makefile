@@ -1,9 +1,11 @@
 # Quillantern: the two commands of the README, and a few more.
-#   make run         build and start the program (under Wine on Linux)
-#   make test        build and run every test
-#   make screenshot  docs/screenshot.png of the window after a pick
-#   make bench       start-up and reaction times, size and imports
+#   make run         build and start the program (the Linux desktop build)
+#   make test        build and run every test (native, Qt, Windows under Wine)
+#   make run-wine    build and start the Windows program under Wine
+#   make screenshot  docs/screenshot-linux.png and docs/screenshot.png (Windows)
+#   make bench       start-up and reaction times, size and dependencies
 #   make fuzz        fuzz the decimal parser for a bounded time
+#   make install     the Linux desktop build into PREFIX (default /usr/local)
 # Each installs whatever the machine lacks first (tools/install-deps.sh).
 
 BUILD    ?= build
@@ -11,22 +13,29 @@ NATIVE   := $(BUILD)/native
 SANITIZE := $(BUILD)/sanitize
 WIN      := $(BUILD)/win32
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX   ?= /usr/local
 
-.PHONY: all deps build native win32 sanitize test run screenshot bench fuzz clean
+.PHONY: all build native native-configure quillantern win32 sanitize test run run-wine screenshot bench fuzz \
+	install clean
 
 all: build
 
-deps:
-	@tools/install-deps.sh
-
 build: native win32
 
-native: deps
+native-configure:
+	@tools/install-deps.sh --qt
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+native: native-configure
 	@cmake --build $(NATIVE) -j $(JOBS)
 
-sanitize: deps
-	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON >/dev/null
+# Only the desktop program, for make run.
+quillantern: native-configure
+	@cmake --build $(NATIVE) -j $(JOBS) --target quillantern
+
+sanitize:
+	@tools/install-deps.sh
+	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUILL_QT=OFF >/dev/null
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
 win32:
@@ -37,21 +46,29 @@ win32:
 test: native sanitize win32
 	@tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN)
 
-run: win32
+run: quillantern
+	@tools/run-program.sh $(NATIVE)/quillantern
+
+run-wine: win32
 	@tools/run-program.sh $(WIN)/Quillantern.exe
 
-screenshot: win32
+screenshot: native win32
 	@tools/install-deps.sh --screenshot
 	@mkdir -p docs
+	@QT_QPA_PLATFORM=xcb tools/xvfb-run.sh $(NATIVE)/qt_screenshot docs/screenshot-linux.png
 	@tools/wine-run.sh $(WIN)/screenshot.exe $(WIN)/screenshot.bmp
 	@convert $(WIN)/screenshot.bmp docs/screenshot.png
-	@echo "docs/screenshot.png written"
+	@echo "docs/screenshot-linux.png and docs/screenshot.png written"
 
-bench: win32
+bench: native win32
+	@tools/xvfb-run.sh python3 bench/qt_startup.py $(NATIVE) $(or $(ROUNDS),40)
 	@tools/wine-run.sh $(WIN)/bench_launcher.exe $(or $(ROUNDS),40)
 
+install: quillantern
+	@cmake --install $(NATIVE) --prefix $(PREFIX)
+
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz:
 	@tools/install-deps.sh --fuzz
 	@mkdir -p $(BUILD)/fuzz/corpus
 	@clang++ -std=c++20 -O1 -g -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \

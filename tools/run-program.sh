@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Starts Quillantern: natively on Windows, under Wine on the user's display
-# elsewhere (with a Wine prefix of the project's own, not ~/.wine).
+# Starts Quillantern on the user's display: the Linux desktop program
+# directly; the Windows program natively on Windows, elsewhere under Wine
+# (with a Wine prefix of the project's own, not ~/.wine).
+#   run-program.sh build/native/quillantern | build/win32/Quillantern.exe
 set -euo pipefail
 exe=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,6 +16,10 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
     echo "make run: there is no display to show the window on (DISPLAY is not set)." >&2
     echo "          Run it from a desktop session, or see it with: make screenshot" >&2
     exit 1
+fi
+if [[ $exe != *.exe ]]; then
+    echo "make run: starting $exe"
+    exec "$exe"
 fi
 export WINEPREFIX=${QUILL_RUN_PREFIX:-$root/build/wine/run-prefix}
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -28,48 +28,26 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win32
 
 log() { echo "wine-run: $*" >&2; }
+source "$here/session.sh"
 
-xvfb_pid=""
-child_pid=""
 own_server=0
 tmp=$(mktemp -d)
 
 cleanup() {
-    local status=$?
+    local code=$?
     trap - EXIT INT TERM HUP
-    if [[ -n $child_pid ]] && kill -0 "$child_pid" 2>/dev/null; then
-        kill -TERM "$child_pid" 2>/dev/null || true
-    fi
+    stop_child
     if [[ $own_server -eq 1 ]]; then
         WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1 || true
     fi
-    if [[ -n $xvfb_pid ]]; then
-        kill -TERM "$xvfb_pid" 2>/dev/null || true
-        for _ in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_xvfb
     rm -rf "$tmp"
-    exit "$status"
+    exit "$code"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
-
-start_xvfb() {
-    command -v Xvfb >/dev/null || { log "Xvfb is missing (run tools/install-deps.sh)"; exit 2; }
-    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
-        3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [[ -s $tmp/display ]] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; log "Xvfb did not start"; exit 2; }
-        sleep 0.1
-    done
-    [[ -s $tmp/display ]] || { log "Xvfb gave no display within 10 s"; exit 2; }
-    export DISPLAY=":$(head -n1 "$tmp/display")"
-    export QUILL_XVFB_PID=$xvfb_pid
-}
 
 make_prefix() {
     # One maker at a time.
@@ -86,7 +64,7 @@ make_prefix() {
 # Reuse the session of an outer wine-run.sh when it has the same prefix.
 if [[ ${QUILL_WINE_SESSION:-} != "$prefix" ]]; then
     if [[ -z ${QUILL_WINE_SESSION:-} ]]; then
-        start_xvfb
+        start_xvfb "$screen" "$tmp"
     fi
     # (A nested call with another DPI shares the display but has its own
     # prefix and wineserver.)
@@ -102,12 +80,6 @@ if [[ $1 == *.exe || $1 == *.EXE ]]; then
 fi
 limit=${QUILL_WINE_TIMEOUT:-900}
 unset QUILL_WINE_TIMEOUT  # nested runs get the default again
-timeout -k 10 "$limit" "$@" &
-child_pid=$!
-set +e
-wait "$child_pid"
-status=$?
-set -e
-child_pid=""
+run_bounded "$limit" "$@"
 [[ $status -eq 124 ]] && log "stopped after $limit s: $*"
 exit "$status"

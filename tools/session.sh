@@ -1,0 +1,51 @@
+# A private Xvfb display and a bounded command, for scripts that source
+# this file.
+#   start_xvfb SCREEN TMPDIR   starts Xvfb on a free display (it picks the
+#                              number), exports DISPLAY and QUILL_XVFB_PID
+#   stop_xvfb                  stops that Xvfb by its process id
+#   run_bounded SECONDS CMD... runs CMD for at most SECONDS; sets `status`
+#   stop_child                 stops a command run_bounded still runs
+xvfb_pid=""
+child_pid=""
+status=0
+
+start_xvfb() {
+    local screen=$1 tmp=$2
+    command -v Xvfb >/dev/null || { echo "Xvfb is missing (run tools/install-deps.sh)" >&2; exit 2; }
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
+        3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $tmp/display ]] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 2; }
+        sleep 0.1
+    done
+    [[ -s $tmp/display ]] || { echo "Xvfb gave no display within 10 s" >&2; exit 2; }
+    export DISPLAY=":$(head -n1 "$tmp/display")"
+    export QUILL_XVFB_PID=$xvfb_pid
+}
+
+stop_xvfb() {
+    [[ -n $xvfb_pid ]] || return 0
+    kill -TERM "$xvfb_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+}
+
+run_bounded() {
+    local limit=$1; shift
+    timeout -k 10 "$limit" "$@" &
+    child_pid=$!
+    set +e
+    wait "$child_pid"
+    status=$?
+    set -e
+    child_pid=""
+}
+
+stop_child() {
+    if [[ -n $child_pid ]] && kill -0 "$child_pid" 2>/dev/null; then
+        kill -TERM "$child_pid" 2>/dev/null || true
+    fi
+}
