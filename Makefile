@@ -14,6 +14,7 @@ SANITIZE := $(BUILD)/sanitize
 WIN      := $(BUILD)/win32
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all build native native-configure quillantern win32 sanitize test run run-wine screenshot bench fuzz \
 	install clean
