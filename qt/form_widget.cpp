@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -72,6 +73,9 @@ bool TextsFit(const QWidget& window) {
 
 FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
     setWindowTitle(kTitle);
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) icon.addFile(QString(":/icons/quillantern-%1.png").arg(size));
+    setWindowIcon(icon);
     setObjectName("frmQuillantern");
     // A fixed dialog frame: title and close box, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

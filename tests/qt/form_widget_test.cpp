@@ -90,6 +90,8 @@ TEST_F(QtWindow, GeometryMatchesTheTwipsTableAtTheScreensDpi) {
     const int dpi = qRound(window.screen()->logicalDotsPerInch() * ratio);
     const auto device = [ratio](int logical) { return qRound(logical * ratio); };
     EXPECT_EQ(window.windowTitle(), "Quillantern");
+    EXPECT_TRUE(window.windowIcon().availableSizes().contains(QSize(16, 16)));
+    EXPECT_TRUE(window.windowIcon().availableSizes().contains(QSize(32, 32)));
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed size";
     EXPECT_FALSE(window.windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
     EXPECT_NEAR(device(window.width()), TwipsToPixels(kClientWidthTwips, dpi), 1);
