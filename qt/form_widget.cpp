@@ -85,7 +85,7 @@ FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
     const PixelRect client = ClientPixels(dpi);
     setFixedSize(client.width(), client.height());
     CreateControls(dpi);
-    setFont(FittingFont(*this));
+    setFont(FittingFont());
     // Centred on the screen (the client area; a frame, if any, grows around it).
     if (display) {
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), display->availableGeometry()));
@@ -131,25 +131,24 @@ QWidget* FormWidget::Control(ControlId id) const {
     return nullptr;
 }
 
-QFont FormWidget::FittingFont(const QWidget& window) {
+QFont FormWidget::FittingFont() {
     QFont font = QGuiApplication::font();
     const qreal largest = font.pointSizeF() > 0 ? font.pointSizeF() : 9.0;
-    QWidget& probe = const_cast<QWidget&>(window);
-    const QFont original = probe.font();
+    const QFont original = this->font();
     // Half a point at a time; at each size the plain face first, then its
     // condensed variant where the desktop has one.
     for (qreal size = largest; size >= 6.0; size -= 0.5) {
         for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
             font.setPointSizeF(size);
             font.setStretch(stretch);
-            probe.setFont(font);
-            if (TextsFit(probe)) {
-                probe.setFont(original);
+            setFont(font);
+            if (TextsFit(*this)) {
+                setFont(original);
                 return font;
             }
         }
     }
-    probe.setFont(original);
+    setFont(original);
     return font;  // the smallest tried
 }
 

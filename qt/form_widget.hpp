@@ -29,11 +29,10 @@ public:
     // failure was reported.
     int ExitCode() const { return exit_code_; }
 
+private:
     // The largest font, from the desktop's default down, in which every
     // label and button shows its whole text in its twips rectangle.
-    static QFont FittingFont(const QWidget& window);
-
-private:
+    QFont FittingFont();
     void CreateControls(int dpi);
     // Runs a command at the edge of Qt's event loop: a failure that leaves
     // it is reported and ends the program; nothing unwinds into Qt.
