@@ -85,7 +85,7 @@ FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
     const PixelRect client = ClientPixels(dpi);
     setFixedSize(client.width(), client.height());
     CreateControls(dpi);
-    setFont(FittingFont());
+    ApplyFittingFont();
     // Centred on the screen (the client area; a frame, if any, grows around it).
     if (display) {
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), display->availableGeometry()));
@@ -131,25 +131,20 @@ QWidget* FormWidget::Control(ControlId id) const {
     return nullptr;
 }
 
-QFont FormWidget::FittingFont() {
+void FormWidget::ApplyFittingFont() {
     QFont font = QGuiApplication::font();
     const qreal largest = font.pointSizeF() > 0 ? font.pointSizeF() : 9.0;
-    const QFont original = this->font();
     // Half a point at a time; at each size the plain face first, then its
-    // condensed variant where the desktop has one.
+    // condensed variant where the desktop has one. The smallest tried stays
+    // if none fits.
     for (qreal size = largest; size >= 6.0; size -= 0.5) {
         for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
             font.setPointSizeF(size);
             font.setStretch(stretch);
             setFont(font);
-            if (TextsFit(*this)) {
-                setFont(original);
-                return font;
-            }
+            if (TextsFit(*this)) return;
         }
     }
-    setFont(original);
-    return font;  // the smallest tried
 }
 
 template <typename Command>

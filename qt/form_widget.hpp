@@ -3,7 +3,6 @@
 // top-level error report.
 #pragma once
 
-#include <QFont>
 #include <QWidget>
 
 #include <array>
@@ -30,9 +29,9 @@ public:
     int ExitCode() const { return exit_code_; }
 
 private:
-    // The largest font, from the desktop's default down, in which every
+    // Sets the largest font, from the desktop's default down, in which every
     // label and button shows its whole text in its twips rectangle.
-    QFont FittingFont();
+    void ApplyFittingFont();
     void CreateControls(int dpi);
     // Runs a command at the edge of Qt's event loop: a failure that leaves
     // it is reported and ends the program; nothing unwinds into Qt.
