@@ -164,6 +164,8 @@ TEST_F(QtWindow, TypingIntoABoxChangesNothing) {
         QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(box->text(), before) << id;
         EXPECT_TRUE(box->isReadOnly());
+        EXPECT_EQ(box->grab().toImage().pixelColor(box->width() - 4, box->height() / 2),
+                  window.palette().color(QPalette::Button)) << "on the button-face colour";
     }
 }
 
