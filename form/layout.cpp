@@ -23,11 +23,11 @@ const std::array<ControlPlacement, 15> kControls = {{
     {kIdLine2, ControlKind::Line, 120, 2280, 4560, 0, nullptr},
 }};
 
-const ControlPlacement& Placement(ControlId id) {
-    for (const ControlPlacement& placement : kControls) {
-        if (placement.id == id) return placement;
+std::size_t ControlIndex(ControlId id) {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].id == id) return i;
     }
-    return kControls.front();  // unreachable: every id has a placement
+    return 0;  // unreachable: every id has a placement
 }
 
 int TwipsToPixels(int twips, int dpi) {

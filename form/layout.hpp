@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace quill {
@@ -47,8 +48,10 @@ struct ControlPlacement {
 // as it lies above the label where the two overlap.
 extern const std::array<ControlPlacement, 15> kControls;
 
-// The placement of the control id.
-const ControlPlacement& Placement(ControlId id);
+// Where control id stands in kControls (front-ends keep their controls in
+// the same order), and its placement.
+std::size_t ControlIndex(ControlId id);
+inline const ControlPlacement& Placement(ControlId id) { return kControls[ControlIndex(id)]; }
 
 // Each text box and the label that names it, for sighted users and screen
 // readers alike.

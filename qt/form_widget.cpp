@@ -10,9 +10,6 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <exception>
-#include <new>
-
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
 
@@ -124,12 +121,7 @@ void FormWidget::CreateControls(int dpi) {
     Control(kIdTxtHexa)->raise();
 }
 
-QWidget* FormWidget::Control(ControlId id) const {
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        if (kControls[i].id == id) return controls_[i];
-    }
-    return nullptr;
-}
+QWidget* FormWidget::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
 void FormWidget::ApplyFittingFont() {
     QFont font = QGuiApplication::font();
@@ -151,14 +143,9 @@ template <typename Command>
 void FormWidget::RunCommand(Command&& command) noexcept {
     try {
         command();
-    } catch (const Failure& failure) {
-        ReportAndEnd(failure.number(), failure.description());
-    } catch (const std::bad_alloc&) {
-        ReportAndEnd(kErrorOutOfMemory, "Not enough memory");
-    } catch (const std::exception& error) {
-        ReportAndEnd(kErrorInternal, error.what());
     } catch (...) {
-        ReportAndEnd(kErrorInternal, "Internal error");
+        const Failure failure = CurrentFailure();
+        ReportAndEnd(failure.number(), failure.description());
     }
 }
 

@@ -1,6 +1,5 @@
 #include "win32/form_window.hpp"
 
-#include <exception>
 
 #include "form/failure_report.hpp"
 #include "win32/dpi.hpp"
@@ -77,14 +76,9 @@ LRESULT CALLBACK FormWindow::Procedure(HWND window, UINT message, WPARAM wparam,
     // handler ends here and becomes the top-level report.
     try {
         return self->HandleMessage(message, wparam, lparam);
-    } catch (const Failure& failure) {
-        self->ReportAndEnd(failure.number(), failure.description());
-    } catch (const std::bad_alloc&) {
-        self->ReportAndEnd(ERROR_NOT_ENOUGH_MEMORY, SystemMessage(ERROR_NOT_ENOUGH_MEMORY));
-    } catch (const std::exception& error) {
-        self->ReportAndEnd(ERROR_GEN_FAILURE, error.what());
     } catch (...) {
-        self->ReportAndEnd(ERROR_GEN_FAILURE, SystemMessage(ERROR_GEN_FAILURE));
+        const Failure failure = CurrentFailure();
+        self->ReportAndEnd(failure.number(), failure.description());
     }
     return 0;
 }
@@ -199,12 +193,7 @@ void FormWindow::CreateControls() {
     }
 }
 
-HWND FormWindow::Control(ControlId id) const {
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        if (kControls[i].id == id) return controls_[i];
-    }
-    return nullptr;
-}
+HWND FormWindow::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
 void FormWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);

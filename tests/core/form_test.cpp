@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "colour/failure.hpp"
+#include "form/failure_report.hpp"
 #include "form/form.hpp"
 
 namespace quill {
@@ -221,6 +224,27 @@ TEST_F(FormTest, CopyFailuresLeaveTheCommandWithNumberAndDescription) {
     txtColor.fail_get = true;
     EXPECT_THROW(form.cmdCopy_Click(), Failure);
     EXPECT_TRUE(clipboard.texts.empty());
+}
+
+// What leaves a command becomes the report's number and description, on
+// every front-end.
+TEST(FailureReport, AnythingThatLeavesACommandIsReportedWithANumber) {
+    const auto reported = [](auto&& raise) {
+        try {
+            raise();
+        } catch (...) {
+            const Failure failure = CurrentFailure();
+            return std::to_string(failure.number()) + " " + failure.description();
+        }
+        return std::string("nothing raised");
+    };
+    EXPECT_EQ(reported([] { throw Failure(1418, "The clipboard did not take the text"); }),
+              "1418 The clipboard did not take the text");
+    EXPECT_EQ(reported([] { throw std::bad_alloc(); }), "8 Not enough memory");
+    EXPECT_EQ(reported([] { throw std::runtime_error("broken"); }), "31 broken");
+    EXPECT_EQ(reported([] { throw 42; }), "31 Internal error");
+    EXPECT_EQ(FailureReportText(5, "Opening the clipboard: Access denied."),
+              "Error 5: Opening the clipboard: Access denied.\n\nQuillantern cannot continue and will now close.");
 }
 
 }  // namespace
