@@ -117,9 +117,11 @@ TEST_F(QtWindow, GeometryMatchesTheTwipsTableAtTheScreensDpi) {
             EXPECT_EQ(button->text(), text);
         }
     }
-    // The hex row's box lies above its label where the two overlap.
-    EXPECT_EQ(window.childAt(window.Control(kIdTxtHexa)->geometry().topLeft() + QPoint(1, 6)),
-              window.Control(kIdTxtHexa));
+    // The hex row's box lies above its label where the two overlap: the
+    // box's first column is still inside the label.
+    const QPoint overlap = window.Control(kIdTxtHexa)->geometry().topLeft() + QPoint(0, 6);
+    ASSERT_TRUE(window.Control(kIdLabel5)->geometry().contains(overlap));
+    EXPECT_EQ(window.childAt(overlap), window.Control(kIdTxtHexa));
 }
 
 TEST_F(QtWindow, TextsFitTheirControlsUnclipped) {
@@ -179,8 +181,13 @@ TEST_F(QtWindow, PicksFillEveryReadoutAndCancelKeepsTheLastColour) {
     EXPECT_EQ(Readouts(), (QStringList{"16711680", "0", "0", "255", "0000FF"}));
     EXPECT_EQ(SwatchCentre(), QColor(0, 0, 255));
     // Enter on the focused button opens the dialog too.
-    WhenModal([](QWidget* modal) { modal->close(); });
+    bool opened = false;
+    WhenModal([&opened](QWidget* modal) {
+        opened = true;
+        modal->close();
+    });
     QTest::keyClick(window.Control(kIdCommand1), Qt::Key_Return);
+    EXPECT_TRUE(opened);
     EXPECT_EQ(Text(kIdTxtHexa), "0000FF");
 }
 
