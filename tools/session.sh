@@ -5,6 +5,10 @@
 #   stop_xvfb                  stops that Xvfb by its process id
 #   run_bounded SECONDS CMD... runs CMD for at most SECONDS; sets `status`
 #   stop_child                 stops a command run_bounded still runs
+#   begin_session              makes $tmp and, on exit, failure or interruption,
+#                              stops what the session started: the command,
+#                              then on_session_end (the caller's own, if it
+#                              defines one), then Xvfb; removes $tmp
 xvfb_pid=""
 child_pid=""
 status=0
@@ -48,4 +52,23 @@ stop_child() {
     if [[ -n $child_pid ]] && kill -0 "$child_pid" 2>/dev/null; then
         kill -TERM "$child_pid" 2>/dev/null || true
     fi
+}
+
+on_session_end() { :; }
+
+end_session() {
+    local code=$?
+    trap - EXIT INT TERM HUP
+    stop_child
+    on_session_end
+    stop_xvfb
+    rm -rf "$tmp"
+    exit "$code"
+}
+
+begin_session() {
+    tmp=$(mktemp -d)
+    trap end_session EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM HUP
 }

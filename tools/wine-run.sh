@@ -31,23 +31,13 @@ log() { echo "wine-run: $*" >&2; }
 source "$here/session.sh"
 
 own_server=0
-tmp=$(mktemp -d)
-
-cleanup() {
-    local code=$?
-    trap - EXIT INT TERM HUP
-    stop_child
+on_session_end() {
     if [[ $own_server -eq 1 ]]; then
         WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1 || true
     fi
-    stop_xvfb
-    rm -rf "$tmp"
-    exit "$code"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
+begin_session
 
 make_prefix() {
     # One maker at a time.

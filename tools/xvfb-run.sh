@@ -10,18 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/session.sh"
 [[ $# -ge 1 ]] || { echo "usage: xvfb-run.sh COMMAND [ARGS...]" >&2; exit 2; }
 
-tmp=$(mktemp -d)
-cleanup() {
-    local code=$?
-    trap - EXIT INT TERM HUP
-    stop_child
-    stop_xvfb
-    rm -rf "$tmp"
-    exit "$code"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
+begin_session
 
 if [[ -z ${QUILL_XVFB_PID:-} || -z ${DISPLAY:-} ]]; then
     start_xvfb "${QUILL_SCREEN:-1024x768}" "$tmp"
