@@ -12,20 +12,10 @@
 namespace quill::test {
 namespace {
 
-HWND OwnFormWindow() {
-    HWND found = nullptr;
-    while ((found = FindWindowExW(nullptr, found, L"frmQuillantern", nullptr)) != nullptr) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(found, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(found)) return found;
-    }
-    return nullptr;
-}
-
 TEST(DpiChange, WindowIsLaidOutAndFontedAnewAtTheNewDpi) {
     std::thread ui([] { win32::FormWindow::Run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE); });
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = OwnFormWindow()) != nullptr; })) << "no window";
+    ASSERT_TRUE(WaitUntil([&] { return (window = VisibleFormWindowOf(GetCurrentProcessId())) != nullptr; })) << "no window";
 
     for (const int dpi : {192, 120, 96}) {
         SCOPED_TRACE(dpi);

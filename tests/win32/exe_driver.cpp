@@ -127,6 +127,16 @@ COLORREF PixelAt(POINT p) {
     return color;
 }
 
+HWND VisibleFormWindowOf(DWORD pid) {
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, L"frmQuillantern", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(found, &owner);
+        if (owner == pid && IsWindowVisible(found)) return found;
+    }
+    return nullptr;
+}
+
 namespace {
 
 bool OpenClipboardPatiently() {
@@ -179,18 +189,7 @@ ExeDriver::ExeDriver(const std::wstring& program) {
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
         return;
     }
-    WaitUntil([this] {
-        HWND found = nullptr;
-        while ((found = FindWindowExW(nullptr, found, L"frmQuillantern", nullptr)) != nullptr) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(found, &pid);
-            if (pid == info_.dwProcessId && IsWindowVisible(found)) {
-                main_ = found;
-                return true;
-            }
-        }
-        return false;
-    });
+    WaitUntil([this] { return (main_ = VisibleFormWindowOf(info_.dwProcessId)) != nullptr; });
     if (main_) {
         // Ready once it answers messages.
         DWORD_PTR ignored = 0;

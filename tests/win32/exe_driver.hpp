@@ -36,6 +36,9 @@ void ClickAt(POINT screen_point);
 
 COLORREF PixelAt(POINT screen_point);
 
+// The visible frmQuillantern window of process pid, if there is one.
+HWND VisibleFormWindowOf(DWORD pid);
+
 // Clipboard access that retries briefly while another program holds it.
 bool ReadClipboardText(std::wstring& text, UINT format = CF_UNICODETEXT);
 bool PutClipboardText(const std::wstring& text);
