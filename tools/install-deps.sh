@@ -13,6 +13,11 @@ packages=(cmake make g++ python3 procps googletest libgtest-dev)
 for option in "$@"; do
     case $option in
         --qt) packages+=(qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
+        # The Linux window on real desktops: a window manager, a Wayland
+        # compositor, a session bus with the accessibility bus, and Qt's own
+        # translations.
+        --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox weston wl-clipboard wmctrl xdotool
+                              x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
@@ -41,8 +46,10 @@ install() {
     if [[ " $* " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${SUDO[@]}" dpkg --add-architecture i386
     fi
-    "${SUDO[@]}" apt-get update -qq
-    "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "$@" </dev/null
+    # Another apt run (a second make, a package manager) may hold the lock:
+    # wait for it a while instead of failing at once.
+    "${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+    "${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "$@" </dev/null
 }
 
 missing=()

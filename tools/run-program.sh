@@ -21,6 +21,10 @@ if [[ $exe != *.exe ]]; then
     echo "make run: starting $exe"
     exec "$exe"
 fi
+if ! reason=$("$here/can-run-win32.sh" 2>&1); then
+    echo "make run-wine: $reason" >&2
+    exit 1
+fi
 export WINEPREFIX=${QUILL_RUN_PREFIX:-$root/build/wine/run-prefix}
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [[ ! -f $WINEPREFIX/.quill-ready ]]; then

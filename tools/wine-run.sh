@@ -28,6 +28,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win32
 
 log() { echo "wine-run: $*" >&2; }
+if ! reason=$("$here/can-run-win32.sh" 2>&1); then
+    log "$reason"
+    exit 2
+fi
 source "$here/session.sh"
 
 own_server=0
