@@ -3,6 +3,8 @@
 #   start_xvfb SCREEN TMPDIR   starts Xvfb on a free display (it picks the
 #                              number), exports DISPLAY and QUILL_XVFB_PID
 #   stop_xvfb                  stops that Xvfb by its process id
+#   stop_process PID [SECONDS] stops a process: TERM, then KILL after SECONDS
+#                              (default 5)
 #   run_bounded SECONDS CMD... runs CMD for at most SECONDS; sets `status`
 #   stop_child                 stops a command run_bounded still runs
 #   begin_session              makes $tmp and, on exit, failure or interruption,
@@ -29,11 +31,16 @@ start_xvfb() {
     export QUILL_XVFB_PID=$xvfb_pid
 }
 
+stop_process() {
+    local pid=$1 tenths=$(( ${2:-5} * 10 ))
+    [[ -n $pid ]] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    for _ in $(seq "$tenths"); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+}
+
 stop_xvfb() {
-    [[ -n $xvfb_pid ]] || return 0
-    kill -TERM "$xvfb_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$xvfb_pid" 2>/dev/null || true
+    stop_process "$xvfb_pid"
     xvfb_pid=""
 }
 

@@ -1,0 +1,215 @@
+"""Drives the real quillantern on a real desktop, as a person (or a screen
+reader) does: a window manager on the test session's Xvfb, or weston.
+
+Run under tools/desktop-run.sh, with Debian's /usr/bin/python3 (pyatspi).
+The window is found and driven through AT-SPI, which works on X11 and on
+Wayland alike; the X11 side (geometry, window-manager requests, the
+clipboard as other programs read it) goes through the usual X tools.
+"""
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+import pyatspi
+
+TITLE = "Quillantern"
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def wait_for(predicate, seconds, what):
+    """Polls predicate until it returns something true; returns that."""
+    deadline = time.monotonic() + seconds
+    while True:
+        try:
+            value = predicate()
+        except Exception:  # the tree may change under us while it settles
+            value = None
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Timeout(f"{what}: not within {seconds} s")
+        time.sleep(0.1)
+
+
+def run(*command, check=True, timeout=20, **kw):
+    return subprocess.run(command, check=check, timeout=timeout, capture_output=True, text=True, **kw)
+
+
+class Report:
+    """Named checks, printed and written as a GoogleTest-style XML report so
+    that the closing line of `make test` counts them."""
+
+    def __init__(self, suite):
+        self.suite, self.cases, self.failures = suite, [], 0
+
+    def check(self, name, test, *args):
+        try:
+            test(*args)
+        except Exception as error:  # a failed check must not stop the others
+            self.failures += 1
+            message = f"{type(error).__name__}: {error}"
+            print(f"FAILED: {name}: {message}", flush=True)
+            text = message.replace("&", "&amp;").replace('"', "&quot;").replace("<", "&lt;")
+            self.cases.append(f'<testcase classname="{self.suite}" name="{name}">'
+                              f'<failure message="{text}"/></testcase>')
+        else:
+            print(f"ok: {name}", flush=True)
+            self.cases.append(f'<testcase classname="{self.suite}" name="{name}"/>')
+
+    def finish(self, path):
+        print(f"{self.suite}: {self.failures} failed", flush=True)
+        if path:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as out:
+                out.write(f'<testsuites><testsuite name="{self.suite}">{"".join(self.cases)}'
+                          "</testsuite></testsuites>")
+        return 1 if self.failures else 0
+
+
+def descendants(node, depth=6):
+    for child in node:
+        if child is None:
+            continue
+        yield child
+        if depth > 1:
+            yield from descendants(child, depth - 1)
+
+
+class Program:
+    """One run of the program under test, stopped by its pid at the end."""
+
+    def __init__(self, exe, env=None, args=()):
+        self.log = tempfile.NamedTemporaryFile(prefix="quillantern-", suffix=".log", delete=False)
+        self.process = subprocess.Popen([exe, *args], env={**os.environ, **(env or {})},
+                                        stdout=self.log, stderr=subprocess.STDOUT)
+        self.pid = self.process.pid
+
+    # --- the accessibility tree -------------------------------------------
+    def app(self):
+        desktop = pyatspi.Registry.getDesktop(0)
+        return next(a for a in desktop if a is not None and a.get_process_id() == self.pid)
+
+    def window(self, seconds=10):
+        """The top-level window titled Quillantern, once it shows."""
+        def find():
+            return next(w for w in self.app() if w.name == TITLE and
+                        w.getState().contains(pyatspi.STATE_SHOWING))
+        return wait_for(find, seconds, "the Quillantern window")
+
+    def find(self, root, role, name=None, seconds=10):
+        def look():
+            return next(n for n in descendants(root)
+                        if n.getRoleName() == role and (name is None or n.name == name))
+        return wait_for(look, seconds, f"a {role} named {name!r}")
+
+    def press(self, name, root=None):
+        button = self.find(root or self.window(), "push button", name)
+        button.queryAction().doAction(0)
+
+    def texts(self):
+        """The five read-outs, by the names their labels give them."""
+        window = self.window()
+        names = ["Zecimal:", "Red:", "Green:", "Blue:", "Hexa (HTML):"]
+        boxes = [self.find(window, "text", n) for n in names]
+        return [b.queryText().getText(0, -1) for b in boxes]
+
+    def dialog(self, seconds=10):
+        return wait_for(lambda: next(w for w in self.app() if w.getRoleName() == "dialog"
+                                     and w.getState().contains(pyatspi.STATE_SHOWING)),
+                        seconds, "the colour dialog")
+
+    def pick(self, red, green, blue, confirm=True):
+        """Presses "Selecteaza culoarea..", sets the channels in the real
+        colour dialog's spin boxes and presses OK (or Cancel)."""
+        self.press("Selecteaza culoarea..")
+        dialog = self.dialog()
+        spins = {}
+        for spin in descendants(dialog, 8):
+            if spin.getRoleName() == "spin button":
+                spins[spin.name.replace("&", "").rstrip(":")] = spin
+        for channel, value in (("Red", red), ("Green", green), ("Blue", blue)):
+            spins[channel].queryValue().currentValue = value
+        self.press("OK" if confirm else "Cancel", dialog)
+        wait_for(lambda: not any(w.getRoleName() == "dialog" and w.getState().contains(pyatspi.STATE_SHOWING)
+                                 for w in self.app()), 10, "the dialog to close")
+
+    def copy(self):
+        self.press("Copiaza in clipboard")
+
+    # --- the process ----------------------------------------------------------
+    def wait_exit(self, seconds):
+        try:
+            return self.process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def running(self):
+        return self.process.poll() is None
+
+    def output(self):
+        with open(self.log.name, errors="replace") as log:
+            return log.read()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            if self.wait_exit(5) is None:
+                self.process.kill()
+                self.process.wait(timeout=5)
+        os.unlink(self.log.name)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+# --- X11: the window as the window manager and other clients see it ----------
+def x11_window(pid, seconds=10):
+    """The X id of the program's top-level window (wmctrl: by _NET_WM_PID)."""
+    def find():
+        for line in run("wmctrl", "-lp").stdout.splitlines():
+            fields = line.split(None, 4)
+            if len(fields) == 5 and fields[2] == str(pid) and fields[4] == TITLE:
+                return fields[0]
+        return None
+    return wait_for(find, seconds, "the window on the X display")
+
+
+def x11_geometry(xid):
+    """(x, y, width, height) of the client area, in root coordinates."""
+    info = run("xwininfo", "-id", xid).stdout
+    get = lambda key: int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))
+    return get("Absolute upper-left X"), get("Absolute upper-left Y"), get("Width"), get("Height")
+
+
+def x11_property(xid, name):
+    return run("xprop", "-id", xid, name).stdout.strip()
+
+
+def wm_request(xid, *args):
+    """Asks the window manager (EWMH client message), as a desktop's keys,
+    menus and tools do, e.g. ("-b", "add,fullscreen")."""
+    run("wmctrl", "-i", "-r", xid, *args)
+
+
+def close_through_wm(xid):
+    """The window manager's close: _NET_CLOSE_WINDOW, answered with the
+    window's WM_DELETE_WINDOW, as the title bar's close box does."""
+    run("wmctrl", "-i", "-c", xid)
+
+
+def clipboard_text():
+    """The CLIPBOARD as another X11 program pastes it, or None."""
+    result = run("xclip", "-selection", "clipboard", "-o", check=False, timeout=5)
+    return result.stdout if result.returncode == 0 else None
+
+
+def screenshot(path):
+    run("import", "-window", "root", path, check=False)

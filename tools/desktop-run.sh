@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Runs a command on a private desktop made of real pieces, as people have
+# them: a new Xvfb (tools/session.sh), a private D-Bus session bus (with the
+# accessibility bus started on demand, so screen-reader clients such as
+# AT-SPI tests see the program), and optionally a window manager on that
+# display or a Wayland compositor on top of it.
+#   tools/desktop-run.sh [--wm openbox|xfwm4] [--weston] [--] COMMAND [ARGS...]
+# --wm NAME   starts that X11 window manager and waits until it manages the
+#             screen (it has set _NET_SUPPORTING_WM_CHECK on the root window)
+# --weston    starts weston's X11 backend on the display, in a private
+#             XDG_RUNTIME_DIR; exports WAYLAND_DISPLAY (DISPLAY stays set for
+#             tools that read the screen, e.g. xdotool, xclip)
+# Exports QUILL_DESKTOP_PIDS (the pids of what it started) for tests that
+# check that nothing else is left. Everything it starts is stopped by its
+# process id when the command ends, fails or is interrupted. The command is
+# bounded by QUILL_DESKTOP_TIMEOUT seconds (default 600).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/session.sh"
+
+wm=""
+weston=0
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --wm) wm=$2; shift 2 ;;
+        --weston) weston=1; shift ;;
+        --) shift; break ;;
+        -*) echo "desktop-run: unknown option $1" >&2; exit 2 ;;
+        *) break ;;
+    esac
+done
+[[ $# -ge 1 ]] || { echo "usage: desktop-run.sh [--wm openbox|xfwm4] [--weston] [--] COMMAND [ARGS...]" >&2; exit 2; }
+
+bus_pid=""
+wm_pid=""
+weston_pid=""
+on_session_end() {
+    stop_process "$weston_pid"
+    stop_process "$wm_pid"
+    # The bus and what it started on demand (the accessibility bus and its
+    # registry) share its process group.
+    if [[ -n $bus_pid ]]; then
+        kill -TERM -- "-$bus_pid" 2>/dev/null || true
+        stop_process "$bus_pid"
+        kill -KILL -- "-$bus_pid" 2>/dev/null || true
+    fi
+}
+begin_session
+
+wait_until() {  # SECONDS WHAT COMMAND...: polls COMMAND every 0.1 s
+    local limit=$1 what=$2; shift 2
+    for _ in $(seq $((limit * 10))); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "desktop-run: $what did not come up within $limit s" >&2
+    exit 2
+}
+
+if [[ -z ${QUILL_XVFB_PID:-} || -z ${DISPLAY:-} ]]; then
+    start_xvfb "${QUILL_SCREEN:-1024x768}" "$tmp"
+fi
+
+# A runtime folder of our own: the accessibility bus and weston put their
+# sockets there (never in the user's).
+export XDG_RUNTIME_DIR=$tmp/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+# A session bus of our own, in its own process group.
+setsid dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$tmp/bus" >"$tmp/bus.log" 2>&1 &
+bus_pid=$!
+wait_until 10 "the session bus" test -s "$tmp/bus"
+export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$tmp/bus")
+# Qt offers its accessibility tree over AT-SPI even without a screen reader
+# running, so that tests can drive the window as one would.
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# A desktop session starts the accessibility bus at login; so do we (the bus
+# activates it on this first call).
+wait_until 10 "the accessibility bus" dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.a11y.Bus.GetAddress
+pids=("$bus_pid")
+
+if [[ -n $wm ]]; then
+    case $wm in
+        openbox) "$wm" --sm-disable >"$tmp/wm.log" 2>&1 & ;;
+        xfwm4) "$wm" --compositor=off --sm-client-disable >"$tmp/wm.log" 2>&1 & ;;
+        *) echo "desktop-run: unknown window manager $wm" >&2; exit 2 ;;
+    esac
+    wm_pid=$!
+    wait_until 20 "$wm" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+    pids+=("$wm_pid")
+fi
+
+if [[ $weston -eq 1 ]]; then
+    socket=quill-wayland-$$
+    weston --backend=x11-backend.so --socket="$socket" --width=1024 --height=768 --idle-time=0 \
+        --no-config >"$tmp/weston.log" 2>&1 &
+    weston_pid=$!
+    wait_until 20 "weston" test -S "$XDG_RUNTIME_DIR/$socket"
+    export WAYLAND_DISPLAY=$socket
+    pids+=("$weston_pid")
+fi
+
+export QUILL_DESKTOP_PIDS="${pids[*]}"
+run_bounded "${QUILL_DESKTOP_TIMEOUT:-600}" "$@"
+if [[ $status -ne 0 && -n $weston_pid ]]; then
+    echo "desktop-run: weston's log:" >&2
+    tail -n 20 "$tmp/weston.log" >&2
+fi
+exit "$status"
