@@ -1,5 +1,7 @@
 #include "qt/form_widget.hpp"
 
+#include <QAccessibleWidget>
+#include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -9,6 +11,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
+
+#include <algorithm>
 
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
@@ -56,8 +61,8 @@ QWidget* Create(const ControlPlacement& placement, QWidget* parent) {
 }
 
 // Whether every label and button shows its whole text in its rectangle.
-bool TextsFit(const QWidget& window) {
-    for (const QObject* child : window.children()) {
+bool TextsFit(const QWidget& form_area) {
+    for (const QObject* child : form_area.children()) {
         const auto* widget = qobject_cast<const QWidget*>(child);
         if (!qobject_cast<const QLabel*>(widget) && !qobject_cast<const QPushButton*>(widget)) continue;
         const QSize needed = widget->sizeHint();
@@ -66,9 +71,26 @@ bool TextsFit(const QWidget& window) {
     return true;
 }
 
+constexpr Qt::WindowStates kHeld = Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// What screen readers are told the window and its lines are: the window a
+// frame named by its title (a plain widget would be a "filler"), the lines
+// separators (not frames).
+QAccessibleInterface* AccessibleRoles(const QString&, QObject* object) {
+    if (dynamic_cast<FormWidget*>(object)) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    if (auto* line = dynamic_cast<QFrame*>(object); line && line->frameShape() == QFrame::HLine) {
+        return new QAccessibleWidget(line, QAccessible::Separator);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
+FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cmDlg_(this) {
+    static const bool roles_installed = (QAccessible::installFactory(AccessibleRoles), true);
+    (void)roles_installed;
     setWindowTitle(kTitle);
     QIcon icon;
     for (const int size : {16, 32, 48, 64}) icon.addFile(QString(":/icons/quillantern-%1.png").arg(size));
@@ -79,10 +101,8 @@ FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
                    Qt::WindowCloseButtonHint);
     const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
     const int dpi = display ? qRound(display->logicalDotsPerInch()) : 96;
-    const PixelRect client = ClientPixels(dpi);
-    setFixedSize(client.width(), client.height());
-    CreateControls(dpi);
-    ApplyFittingFont();
+    CreateControls();
+    FitLayoutToFont(dpi);
     // Centred on the screen (the client area; a frame, if any, grows around it).
     if (display) {
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), display->availableGeometry()));
@@ -103,16 +123,10 @@ FormWidget::FormWidget(Clipboard* clipboard) : cmDlg_(this) {
     Control(kIdCommand1)->setFocus();
 }
 
-void FormWidget::CreateControls(int dpi) {
+void FormWidget::CreateControls() {
     // In table order: focusable controls in tab order, each label before
     // its box, the shapes last; Qt's focus chain follows creation.
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const ControlPlacement& placement = kControls[i];
-        QWidget* control = Create(placement, this);
-        const PixelRect r = ToPixels(placement, dpi);
-        control->setGeometry(r.left, r.top, r.width(), r.height());
-        controls_[i] = control;
-    }
+    for (std::size_t i = 0; i < kControls.size(); ++i) controls_[i] = Create(kControls[i], form_area_);
     // A box is named after its label, for screen readers too.
     for (const LabelledBox& pair : kLabelledBoxes) {
         static_cast<QLabel*>(Control(pair.label))->setBuddy(Control(pair.box));
@@ -123,20 +137,62 @@ void FormWidget::CreateControls(int dpi) {
 
 QWidget* FormWidget::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
-void FormWidget::ApplyFittingFont() {
-    QFont font = QGuiApplication::font();
-    const qreal largest = font.pointSizeF() > 0 ? font.pointSizeF() : 9.0;
-    // Half a point at a time; at each size the plain face first, then its
-    // condensed variant where the desktop has one. The smallest tried stays
-    // if none fits.
-    for (qreal size = largest; size >= 6.0; size -= 0.5) {
-        for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
-            font.setPointSizeF(size);
-            font.setStretch(stretch);
-            setFont(font);
-            if (TextsFit(*this)) return;
-        }
+void FormWidget::LayOut(int layout_dpi) {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const PixelRect r = ToPixels(kControls[i], layout_dpi);
+        controls_[i]->setGeometry(r.left, r.top, r.width(), r.height());
     }
+    const PixelRect client = ClientPixels(layout_dpi);
+    client_size_ = QSize(client.width(), client.height());
+    form_area_->setGeometry(QRect(QPoint(0, 0), client_size_));
+    setFixedSize(client_size_);
+}
+
+void FormWidget::FitLayoutToFont(int dpi) {
+    QFont font = QGuiApplication::font();
+    for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
+        font.setStretch(stretch);
+        setFont(font);
+        LayOut(dpi);
+        if (TextsFit(*form_area_)) return;
+    }
+    // The user's own face and size, in a layout as large as they need (the
+    // largest tried stays if even that is not enough).
+    font.setStretch(QFont::Unstretched);
+    setFont(font);
+    for (int layout_dpi = dpi + 1; layout_dpi <= 4 * dpi; ++layout_dpi) {
+        LayOut(layout_dpi);
+        if (TextsFit(*form_area_)) return;
+    }
+}
+
+void FormWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) FollowWindowState();
+}
+
+void FormWidget::FollowWindowState() {
+    if (!(windowState() & kHeld)) {
+        setFixedSize(client_size_);
+        return;
+    }
+    if (QGuiApplication::platformName() == "xcb") {
+        // An X11 client may ask for its normal state back; the window
+        // manager then restores the fixed size.
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
+    } else {
+        // A Wayland compositor that maximises or fullscreens a window
+        // requires it to take the configured size; the form is drawn
+        // centred inside it until the window is restored.
+        setMinimumSize(client_size_);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+}
+
+void FormWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    form_area_->move(std::max(0, (width() - client_size_.width()) / 2),
+                     std::max(0, (height() - client_size_.height()) / 2));
 }
 
 template <typename Command>

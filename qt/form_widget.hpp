@@ -28,17 +28,32 @@ public:
     // failure was reported.
     int ExitCode() const { return exit_code_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
-    // Sets the largest font, from the desktop's default down, in which every
-    // label and button shows its whole text in its twips rectangle.
-    void ApplyFittingFont();
-    void CreateControls(int dpi);
+    // Places every control from the twips table at layout_dpi and sizes the
+    // window to the client area there.
+    void LayOut(int layout_dpi);
+    // Keeps the desktop's font at the size the user chose and lays the form
+    // out so that every label and button shows its whole text: at the
+    // screen's DPI in the plain face or, failing that, its condensed
+    // variant; otherwise scaled up, as a higher DPI would.
+    void FitLayoutToFont(int dpi);
+    void CreateControls();
+    // While a window manager or compositor holds the window maximised or
+    // full screen: the fixed form centred in whatever size it was given.
+    // Back in the normal state: the fixed size again.
+    void FollowWindowState();
     // Runs a command at the edge of Qt's event loop: a failure that leaves
     // it is reported and ends the program; nothing unwinds into Qt.
     template <typename Command>
     void RunCommand(Command&& command) noexcept;
     void ReportAndEnd(std::uint32_t number, const std::string& description) noexcept;
 
+    QWidget* form_area_;  // the client area's controls, at their fixed size
+    QSize client_size_;
     std::array<QWidget*, kControls.size()> controls_{};
     QtColorDialog cmDlg_;
     QtClipboard system_clipboard_;

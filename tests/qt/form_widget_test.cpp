@@ -224,6 +224,42 @@ TEST_F(QtWindow, ScreenReadersHearEachBoxByItsLabel) {
     }
 }
 
+// A desktop whose font is larger than the layout was drawn for: the font
+// keeps the user's size and face, and the layout grows as at a higher DPI,
+// with the same proportions and hex-row overlap.
+TEST(QtWindowLargeFont, TheUsersLargerFontGrowsTheWindowInsteadOfShrinking) {
+    const QFont desktop_font = QApplication::font();
+    FormWidget normal;
+    QFont large = desktop_font;
+    large.setPointSizeF(12);
+    QApplication::setFont(large);
+    FormWidget window;
+    QApplication::setFont(desktop_font);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    EXPECT_EQ(window.font().pointSizeF(), 12.0) << "never below the size the user chose";
+    EXPECT_EQ(window.font().stretch(), QFont::Unstretched);
+    EXPECT_GT(window.width(), normal.width());
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "still fixed";
+    int layout_dpi = 96;
+    while (ClientPixels(layout_dpi).width() < window.width()) ++layout_dpi;
+    ASSERT_EQ(ClientPixels(layout_dpi).height(), window.height()) << "proportions kept";
+    for (const ControlPlacement& placement : kControls) {
+        QWidget* control = window.Control(placement.id);
+        const PixelRect expected = ToPixels(placement, layout_dpi);
+        EXPECT_EQ(control->geometry(), QRect(expected.left, expected.top, expected.width(), expected.height()))
+            << placement.id;
+        if (placement.kind == ControlKind::Label || placement.kind == ControlKind::Button) {
+            EXPECT_LE(control->sizeHint().width(), control->width()) << placement.id << " clipped";
+            EXPECT_LE(control->sizeHint().height(), control->height()) << placement.id << " clipped";
+        }
+    }
+    const QPoint overlap = window.Control(kIdTxtHexa)->geometry().topLeft() + QPoint(0, 6);
+    EXPECT_TRUE(window.Control(kIdLabel5)->geometry().contains(overlap));
+    EXPECT_EQ(window.Control(kIdLabel5)->parentWidget()->childAt(overlap), window.Control(kIdTxtHexa));
+}
+
 // A clipboard that refuses the text, as a failing system clipboard would.
 class RefusingClipboard final : public Clipboard {
 public:
