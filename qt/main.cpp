@@ -2,9 +2,13 @@
 // channels and HTML code. Reads no files, settings or environment of its own.
 #include <QApplication>
 
+#include "qt/clipboard_handoff.hpp"
+#include "qt/clipboard_keeper.hpp"
 #include "qt/form_widget.hpp"
 
 int main(int argc, char** argv) {
+    // Started by the program itself to keep a copied value (never by a user).
+    if (quill::qt::IsClipboardKeeper(argc, argv)) return quill::qt::RunClipboardKeeper();
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillantern");
     QGuiApplication::setDesktopFileName("quillantern");
@@ -12,5 +16,8 @@ int main(int argc, char** argv) {
     quill::qt::FormWidget window;
     window.show();
     const int status = QApplication::exec();
-    return window.ExitCode() != 0 ? window.ExitCode() : status;
+    const int exit_code = window.ExitCode() != 0 ? window.ExitCode() : status;
+    // The copied value outlives the window, as it does on Windows.
+    quill::qt::HandOverClipboardAtExit(exit_code == 0);
+    return exit_code;
 }

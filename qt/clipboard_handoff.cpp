@@ -1,0 +1,86 @@
+#include "qt/clipboard_handoff.hpp"
+
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "qt/clipboard_keeper.hpp"
+
+namespace quill::qt {
+
+namespace {
+
+constexpr std::chrono::milliseconds kKeeperReport{700};
+constexpr int kSeeTakeOverMs = 500;
+
+// Gives Qt the events the X server sent until `done` holds, for at most `ms`.
+template <typename Done>
+void ProcessEventsUntil(Done done, int ms) {
+    QDeadlineTimer deadline(ms);
+    QCoreApplication::processEvents();
+    while (!done() && !deadline.hasExpired()) {
+        QThread::msleep(2);
+        QCoreApplication::processEvents();
+    }
+}
+
+xcb_window_t ClipboardOwner(xcb_connection_t* connection) {
+    constexpr char kName[] = "CLIPBOARD";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof kName - 1, kName), nullptr),
+        &std::free);
+    if (!atom || atom->atom == XCB_NONE) return XCB_NONE;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr),
+        &std::free);
+    return owner ? owner->owner : XCB_NONE;
+}
+
+void HandOver(bool keep_copy) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!clipboard || !x11 || !x11->connection()) return;
+    // A takeover before the close is seen before deciding.
+    QCoreApplication::processEvents();
+    if (clipboard->ownsSelection()) clipboard->clear(QClipboard::Selection);
+    if (!keep_copy || !clipboard->ownsClipboard()) return;
+    const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
+    if (!data || !data->hasText()) return;
+
+    const QByteArray text = data->text().toUtf8();
+    const xcb_window_t owner = ClipboardOwner(x11->connection());
+    if (owner == XCB_NONE) return;
+    const KeeperResult started =
+        StartClipboardKeeper(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), owner,
+                             kKeeperReport);
+    if (started.outcome == KeeperStart::Failed) {
+        std::fprintf(stderr, "quillantern: the copied value is not kept after the window closed: %s\n",
+                     started.error.c_str());
+        return;
+    }
+    // Qt hands CLIPBOARD to a clipboard manager itself if it still owns it
+    // when the application goes, and waits up to five seconds for an answer:
+    // let it see that the keeper owns it now.
+    if (started.outcome == KeeperStart::Kept) ProcessEventsUntil([clipboard] { return !clipboard->ownsClipboard(); }, kSeeTakeOverMs);
+}
+
+}  // namespace
+
+void HandOverClipboardAtExit(bool keep_copy) noexcept {
+    try {
+        HandOver(keep_copy);
+    } catch (...) {
+        std::fputs("quillantern: the copied value is not kept after the window closed\n", stderr);
+    }
+}
+
+}  // namespace quill::qt
