@@ -211,5 +211,68 @@ def clipboard_text():
     return result.stdout if result.returncode == 0 else None
 
 
+def selection_owner(name):
+    """The X id of the window that owns the selection `name` (e.g.
+    CLIPBOARD_MANAGER), 0 for none; asked of the X server through libxcb."""
+    import ctypes
+
+    class Cookie(ctypes.Structure):
+        _fields_ = [("sequence", ctypes.c_uint)]
+
+    class Reply(ctypes.Structure):  # the intern-atom and selection-owner replies share this shape
+        _fields_ = [("response_type", ctypes.c_uint8), ("pad", ctypes.c_uint8), ("sequence", ctypes.c_uint16),
+                    ("length", ctypes.c_uint32), ("value", ctypes.c_uint32)]
+
+    xcb = ctypes.CDLL("libxcb.so.1")
+    libc = ctypes.CDLL(None)
+    xcb.xcb_connect.restype = ctypes.c_void_p
+    xcb.xcb_connection_has_error.argtypes = [ctypes.c_void_p]
+    xcb.xcb_disconnect.argtypes = [ctypes.c_void_p]
+    xcb.xcb_intern_atom.restype = Cookie
+    xcb.xcb_intern_atom.argtypes = [ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint16, ctypes.c_char_p]
+    xcb.xcb_get_selection_owner.restype = Cookie
+    xcb.xcb_get_selection_owner.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    for call in (xcb.xcb_intern_atom_reply, xcb.xcb_get_selection_owner_reply):
+        call.restype = ctypes.POINTER(Reply)
+        call.argtypes = [ctypes.c_void_p, Cookie, ctypes.c_void_p]
+    libc.free.argtypes = [ctypes.c_void_p]
+
+    def value(reply):
+        if not reply:
+            raise RuntimeError(f"the X server did not answer about {name}")
+        result = reply.contents.value
+        libc.free(reply)
+        return result
+
+    connection = xcb.xcb_connect(None, None)
+    try:
+        if xcb.xcb_connection_has_error(connection):
+            raise RuntimeError("cannot connect to the X display")
+        atom = value(xcb.xcb_intern_atom_reply(
+            connection, xcb.xcb_intern_atom(connection, 0, len(name), name.encode()), None))
+        return value(xcb.xcb_get_selection_owner_reply(connection, xcb.xcb_get_selection_owner(connection, atom), None))
+    finally:
+        xcb.xcb_disconnect(connection)
+
+
 def screenshot(path):
     run("import", "-window", "root", path, check=False)
+
+
+# --- Wayland (weston on the test session's Xvfb) ------------------------------
+def bright_box(path, top=40):
+    """Bounding box (left, top, right, bottom) of the light pixels below
+    weston's panel in a screenshot: the window with Qt's title bar, on
+    weston's darker background."""
+    out = run("convert", path, "-crop", f"+0+{top}", "+repage", "-threshold", "80%", "-format",
+              "%@", "info:").stdout.strip()
+    width, height, x, y = map(int, re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", out).groups())
+    return x, y + top, x + width, y + top + height
+
+
+def click(x, y):
+    run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
+
+
+def keys(*combo):
+    run("xdotool", "key", *combo)
