@@ -4,11 +4,13 @@
 
 #include "qt/clipboard_handoff.hpp"
 #include "qt/clipboard_keeper.hpp"
+#include "qt/command_line.hpp"
 #include "qt/form_widget.hpp"
 
 int main(int argc, char** argv) {
     // Started by the program itself to keep a copied value (never by a user).
     if (quill::qt::IsClipboardKeeper(argc, argv)) return quill::qt::RunClipboardKeeper();
+    if (const auto status = quill::qt::HandleCommandLine(argc, argv)) return *status;  // before Qt: no display needed
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillantern");
     QGuiApplication::setDesktopFileName("quillantern");

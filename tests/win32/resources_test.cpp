@@ -30,6 +30,8 @@ TEST(Resources, VersionRecordNamesTheProgramAndVersion) {
     EXPECT_EQ(VersionString(block, L"ProductName"), L"Quillantern");
     EXPECT_EQ(VersionString(block, L"InternalName"), L"Quillantern");
     EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Quillantern.exe");
+    EXPECT_EQ(VersionString(block, L"CompanyName"), L"the Quillantern authors");
+    EXPECT_EQ(VersionString(block, L"LegalCopyright"), L"Copyright (c) 2026 the Quillantern authors. MIT licence.");
 
     struct Translation {
         WORD language, code_page;
