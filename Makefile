@@ -6,6 +6,8 @@
 #   make bench       start-up and reaction times, size and dependencies
 #   make fuzz        fuzz the decimal parser for a bounded time
 #   make install     the Linux desktop build into PREFIX (default /usr/local)
+#   make deb         the Debian package, build/deb/quillantern_VERSION_ARCH.deb
+#   make dist        the Windows archive, build/dist/Quillantern-VERSION-win32.zip
 # Each installs whatever the machine lacks first (tools/install-deps.sh).
 
 BUILD    ?= build
@@ -15,9 +17,18 @@ WIN      := $(BUILD)/win32
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 MAKEFLAGS += --no-print-directory
+VERSION  := $(shell sed -n 's/^set(QUILL_VERSION_TEXT \(.*\))$$/\1/p' CMakeLists.txt)
 
-.PHONY: all build native native-configure quillantern win32 sanitize test run run-wine screenshot bench fuzz \
-	install clean
+# Reproducible builds: every date a tool stores (Qt's resource compiler, the
+# archives) is the last commit's.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+ifneq ($(SOURCE_DATE_EPOCH),)
+export SOURCE_DATE_EPOCH
+export QT_RCC_SOURCE_DATE_OVERRIDE := $(SOURCE_DATE_EPOCH)
+endif
+
+.PHONY: all build native native-configure quillantern win32 win32-configure sanitize test run run-wine screenshot bench fuzz \
+	install deb dist clean
 
 all: build
 
@@ -39,12 +50,15 @@ sanitize:
 	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=ON -DQUILL_QT=OFF >/dev/null
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
-win32:
+win32-configure:
 	@tools/install-deps.sh --wine
 	@cmake -S . -B $(WIN) --toolchain cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+win32: win32-configure
 	@cmake --build $(WIN) -j $(JOBS)
 
 test: native sanitize win32
+	@tools/install-deps.sh --deb
 	@tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN)
 
 run: quillantern
@@ -67,6 +81,16 @@ bench: native win32
 
 install: quillantern
 	@cmake --install $(NATIVE) --prefix $(PREFIX)
+
+deb:
+	@tools/install-deps.sh --qt --deb
+	@tools/make-deb.sh $(BUILD)/deb $(JOBS)
+
+# Only the program: the archive holds nothing else that is built.
+dist: win32-configure
+	@cmake --build $(WIN) -j $(JOBS) --target Quillantern
+	@tools/make-dist.py $(BUILD)/dist $(VERSION) $(WIN)/Quillantern.exe LICENSE THIRD-PARTY-NOTICES.txt \
+		win32/README.txt
 
 FUZZ_SECONDS ?= 60
 fuzz:

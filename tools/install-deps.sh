@@ -7,6 +7,8 @@
 #   install-deps.sh --wine       also the Windows cross build and Wine
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
+#   install-deps.sh --deb        also the Debian packaging tools and checkers,
+#                                for `make deb` and the release tests
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
@@ -23,6 +25,8 @@ for option in "$@"; do
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
+        --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream qt6-base-dev libxcb1-dev pkg-config
+                          binutils-mingw-w64-i686) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac
 done
