@@ -25,7 +25,7 @@ for option in "$@"; do
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
-        --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream qt6-base-dev libxcb1-dev pkg-config
+        --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config
                           binutils-mingw-w64-i686) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac
