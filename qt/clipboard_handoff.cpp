@@ -19,7 +19,7 @@ namespace quill::qt {
 namespace {
 
 constexpr std::chrono::milliseconds kKeeperReport{700};
-constexpr int kSeeTakeOverMs = 500;
+constexpr int kSeeTakeOverMs = 300;
 
 // Gives Qt the events the X server sent until `done` holds, for at most `ms`.
 template <typename Done>
@@ -70,7 +70,9 @@ void HandOver(bool keep_copy) {
     // Qt hands CLIPBOARD to a clipboard manager itself if it still owns it
     // when the application goes, and waits up to five seconds for an answer:
     // let it see that the keeper owns it now.
-    if (started.outcome == KeeperStart::Kept) ProcessEventsUntil([clipboard] { return !clipboard->ownsClipboard(); }, kSeeTakeOverMs);
+    if (started.outcome == KeeperStart::Kept) {
+        ProcessEventsUntil([clipboard] { return !clipboard->ownsClipboard(); }, kSeeTakeOverMs);
+    }
 }
 
 }  // namespace

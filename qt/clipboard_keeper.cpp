@@ -123,6 +123,7 @@ KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, st
     const bool sent = forked && WriteAll(ours, message.data(), message.size()) && ::shutdown(ours, SHUT_WR) == 0;
 
     char report = 0;
+    bool ended = false;  // the keeper closed its end without a report
     if (sent) {
         const auto deadline = Clock::now() + wait;
         for (;;) {
@@ -130,7 +131,7 @@ KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, st
             pollfd poll_fd{ours, POLLIN, 0};
             const int ready = ::poll(&poll_fd, 1, static_cast<int>(left > 0 ? left : 0));
             if (ready < 0 && errno == EINTR) continue;
-            if (ready > 0 && ::read(ours, &report, 1) != 1) report = 0;
+            if (ready > 0 && ::read(ours, &report, 1) != 1) ended = true;
             break;
         }
     }
@@ -141,7 +142,7 @@ KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, st
         case kReportKept: return {KeeperStart::Kept, {}};
         case kReportTakenOver: return {KeeperStart::TakenOver, {}};
         case kReportFailed: return {KeeperStart::Failed, "the keeper could not take the clipboard"};
-        case 0: return {KeeperStart::Failed, "the keeper did not report in time"};
+        case 0: return {KeeperStart::Failed, ended ? "the keeper ended at once" : "the keeper did not report in time"};
         default: return {KeeperStart::Failed, "the keeper gave an unknown report"};
     }
 }
@@ -234,8 +235,9 @@ private:
     std::optional<xcb_timestamp_t> ServerTime();
     xcb_window_t Owner(xcb_atom_t selection);
     // Owns CLIPBOARD if `expected` owns it now (checked with the server
-    // grabbed, so no client can take it in between).
-    bool TakeFrom(xcb_window_t expected);
+    // grabbed, so no client can take it in between); the report for the
+    // program.
+    char TakeFrom(xcb_window_t expected);
     // Hands the text to a clipboard manager: false when the keeper should
     // go on serving it itself.
     bool HandToManager();
@@ -320,24 +322,21 @@ xcb_window_t Keeper::Owner(xcb_atom_t selection) {
     return reply ? reply->owner : XCB_NONE;
 }
 
-bool Keeper::TakeFrom(xcb_window_t expected) {
+char Keeper::TakeFrom(xcb_window_t expected) {
     const std::optional<xcb_timestamp_t> now = ServerTime();
-    if (!now) return false;
+    if (!now) return kReportFailed;
     xcb_grab_server(connection_);
     const bool still = Owner(atoms_[kClipboard]) == expected;
     if (still) xcb_set_selection_owner(connection_, window_, atoms_[kClipboard], *now);
     xcb_ungrab_server(connection_);
-    if (!still) return false;
+    if (xcb_connection_has_error(connection_)) return kReportFailed;
+    if (!still) return kReportTakenOver;
     owned_ = Owner(atoms_[kClipboard]) == window_;
     owned_since_ = *now;
-    return owned_;
+    return owned_ ? kReportKept : kReportFailed;
 }
 
-char Keeper::Take() {
-    if (!Connect()) return kReportFailed;
-    if (TakeFrom(hand_off_.owner)) return kReportKept;
-    return xcb_connection_has_error(connection_) ? kReportFailed : kReportTakenOver;
-}
+char Keeper::Take() { return Connect() ? TakeFrom(hand_off_.owner) : kReportFailed; }
 
 void Keeper::Serve() {
     if (Owner(atoms_[kManager]) != XCB_NONE && HandToManager()) return;
@@ -367,7 +366,7 @@ bool Keeper::HandToManager() {
         if (Owner(atoms_[kClipboard]) != XCB_NONE) return true;
         if (!Handle(Clock::now() + milliseconds(20))) return true;
     }
-    return !TakeFrom(XCB_NONE);
+    return TakeFrom(XCB_NONE) != kReportKept;
 }
 
 bool Keeper::Handle(std::optional<Clock::time_point> deadline) {

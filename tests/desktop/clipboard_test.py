@@ -92,6 +92,13 @@ def copy_close_paste(exe):
         closed = run_and_close(exe)
         assert "Quillantern" not in desktop.run("wmctrl", "-l").stdout, "a window is left"
         assert program_processes(exe), "nothing keeps the value"
+        targets = desktop.run("xclip", "-selection", "clipboard", "-t", "TARGETS", "-o").stdout.split()
+        for target in ("UTF8_STRING", "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8"):
+            assert target in targets, f"{target} not offered: {targets}"
+            pasted = desktop.run("xclip", "-selection", "clipboard", "-t", target, "-o", check=False, timeout=5)
+            assert pasted.stdout == ORANGE, f"as {target}: {pasted.stdout!r} {pasted.stderr!r}"
+        refused = desktop.run("xclip", "-selection", "clipboard", "-t", "image/png", "-o", check=False, timeout=5)
+        assert refused.returncode != 0 and not refused.stdout, "a target never offered was answered"
         for after in (1, 5):
             until(closed + after)
             assert desktop.clipboard_text() == ORANGE, f"{after} s after the close: {desktop.clipboard_text()!r}"
