@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 extern char** environ;
 
@@ -31,7 +30,7 @@ constexpr int kHandOffFd = 3;
 constexpr std::size_t kMaxHandOff = 64 * 1024;
 // How long a clipboard manager has to answer the request to save, and then,
 // if it did not answer, to take the clipboard once the keeper lets it go.
-constexpr milliseconds kManagerAnswer{400};
+constexpr milliseconds kManagerAnswer{300};
 constexpr milliseconds kManagerTakeOver{250};
 
 // The keeper's one-byte reports to the program that started it.
