@@ -14,6 +14,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include <xcb/xcb.h>
 
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
@@ -86,6 +90,29 @@ QAccessibleInterface* AccessibleRoles(const QString&, QObject* object) {
     return nullptr;
 }
 
+bool OnWayland() { return QGuiApplication::platformName().startsWith("wayland"); }
+
+// X11 window managers learn from the Motif hints which functions a window
+// allows. Qt always adds resizing to them; a fixed dialog frame allows moving
+// and closing only, with border, title and window menu.
+void AskForFixedFrame(QWidget& window) {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return;
+    xcb_connection_t* connection = x11->connection();
+    static constexpr char kName[] = "_MOTIF_WM_HINTS";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom) return;  // the frame Qt asked for stays
+    enum : std::uint32_t { kFunctions = 1, kDecorations = 2 };
+    enum : std::uint32_t { kMove = 4, kClose = 32 };
+    enum : std::uint32_t { kBorder = 2, kTitle = 8, kMenu = 16 };
+    const std::uint32_t hints[5] = {kFunctions | kDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), atom->atom,
+                        atom->atom, 32, 5, hints);
+    std::free(atom);
+    xcb_flush(connection);
+}
+
 }  // namespace
 
 FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cmDlg_(this) {
@@ -103,6 +130,7 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
     const int dpi = display ? qRound(display->logicalDotsPerInch()) : 96;
     CreateControls();
     FitLayoutToFont(dpi);
+    if (QGuiApplication::platformName() == "xcb") AskForFixedFrame(*this);
     // Centred on the screen (the client area; a frame, if any, grows around it).
     if (display) {
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), display->availableGeometry()));
@@ -145,7 +173,18 @@ void FormWidget::LayOut(int layout_dpi) {
     const PixelRect client = ClientPixels(layout_dpi);
     client_size_ = QSize(client.width(), client.height());
     form_area_->setGeometry(QRect(QPoint(0, 0), client_size_));
-    setFixedSize(client_size_);
+    if (OnWayland()) {
+        // A compositor may maximise or fullscreen any window (weston does,
+        // by its key bindings, whatever the size limits) and then requires
+        // the configured size, which Qt 6.4 would clamp to a maximum size
+        // and die of a protocol error. So on Wayland the window has a
+        // minimum size only, and keeps its own size itself (resizeEvent).
+        setMinimumSize(client_size_);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(client_size_);
+    } else {
+        setFixedSize(client_size_);
+    }
 }
 
 void FormWidget::FitLayoutToFont(int dpi) {
@@ -172,25 +211,23 @@ void FormWidget::changeEvent(QEvent* event) {
 }
 
 void FormWidget::FollowWindowState() {
-    if (!(windowState() & kHeld)) {
-        setFixedSize(client_size_);
-        return;
-    }
-    if (QGuiApplication::platformName() == "xcb") {
-        // An X11 client may ask for its normal state back; the window
-        // manager then restores the fixed size.
+    // An X11 client may ask for its normal state back: the window manager
+    // then restores the fixed size. (On Wayland the window takes the
+    // configured size and the form stays centred in it until restored.)
+    if ((windowState() & kHeld) && QGuiApplication::platformName() == "xcb") {
         QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
-    } else {
-        // A Wayland compositor that maximises or fullscreens a window
-        // requires it to take the configured size; the form is drawn
-        // centred inside it until the window is restored.
-        setMinimumSize(client_size_);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     }
 }
 
 void FormWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (OnWayland() && !(windowState() & kHeld) && size() != client_size_) {
+        // Resized in the normal state (an edge dragged): back to the fixed
+        // size, which a client may always do outside those states.
+        QTimer::singleShot(0, this, [this] {
+            if (!(windowState() & kHeld)) resize(client_size_);
+        });
+    }
     form_area_->move(std::max(0, (width() - client_size_.width()) / 2),
                      std::max(0, (height() - client_size_.height()) / 2));
 }

@@ -30,6 +30,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Keeps the form centred in whatever size the window is given.
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -42,9 +43,7 @@ private:
     // variant; otherwise scaled up, as a higher DPI would.
     void FitLayoutToFont(int dpi);
     void CreateControls();
-    // While a window manager or compositor holds the window maximised or
-    // full screen: the fixed form centred in whatever size it was given.
-    // Back in the normal state: the fixed size again.
+    // When a window manager maximises or fullscreens the window anyway.
     void FollowWindowState();
     // Runs a command at the edge of Qt's event loop: a failure that leaves
     // it is reported and ends the program; nothing unwinds into Qt.

@@ -1,19 +1,40 @@
 // Quillantern on the Linux desktop: pick a colour, read it as decimal,
-// channels and HTML code. Reads no files, settings or environment of its own.
+// channels and HTML code. Reads no files or settings of its own; of the
+// environment, only what says whether there is a display to open.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+#include <optional>
 
 #include "qt/clipboard_handoff.hpp"
 #include "qt/clipboard_keeper.hpp"
 #include "qt/command_line.hpp"
+#include "qt/display_check.hpp"
 #include "qt/form_widget.hpp"
 
 int main(int argc, char** argv) {
     // Started by the program itself to keep a copied value (never by a user).
     if (quill::qt::IsClipboardKeeper(argc, argv)) return quill::qt::RunClipboardKeeper();
     if (const auto status = quill::qt::HandleCommandLine(argc, argv)) return *status;  // before Qt: no display needed
+    if (const auto problem = quill::qt::DisplayProblem(quill::qt::CurrentSession(argc, argv))) {
+        std::fprintf(stderr, "quillantern: %s\n", problem->c_str());
+        return 1;
+    }
+    std::optional<quill::qt::DisplayOpening> opening(std::in_place);
     QApplication application(argc, argv);
+    opening.reset();
     QApplication::setApplicationName("Quillantern");
     QGuiApplication::setDesktopFileName("quillantern");
+    // Qt's own dialogs (the colour dialog, the report's button) speak the
+    // user's language, as the system's dialogs do on Windows; the window's
+    // own texts stay as they are.
+    QTranslator qt_translation;
+    if (qt_translation.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qt_translation);
+    }
 
     quill::qt::FormWidget window;
     window.show();

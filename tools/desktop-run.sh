@@ -31,6 +31,8 @@ while [[ $# -gt 0 ]]; do
 done
 [[ $# -ge 1 ]] || { echo "usage: desktop-run.sh [--wm openbox|xfwm4] [--weston] [--] COMMAND [ARGS...]" >&2; exit 2; }
 
+# Never the user's own compositor.
+unset WAYLAND_DISPLAY
 bus_pid=""
 wm_pid=""
 weston_pid=""

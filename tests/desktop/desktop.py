@@ -276,3 +276,16 @@ def click(x, y):
 
 def keys(*combo):
     run("xdotool", "key", *combo)
+
+
+def drag(x, y, dx, dy, steps=10):
+    """Presses at x, y and moves by dx, dy in steps, as a hand does (one
+    jump is not taken as a drag)."""
+    run("xdotool", "mousemove", "--sync", str(x), str(y))
+    time.sleep(0.3)
+    run("xdotool", "mousedown", "1")
+    time.sleep(0.3)
+    for step in range(1, steps + 1):
+        run("xdotool", "mousemove", "--sync", str(x + dx * step // steps), str(y + dy * step // steps))
+        time.sleep(0.05)
+    run("xdotool", "mouseup", "1")
