@@ -10,7 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 
 #include "qt/clipboard_keeper.hpp"
 
@@ -30,6 +33,23 @@ void ProcessEventsUntil(Done done, int ms) {
         QThread::msleep(2);
         QCoreApplication::processEvents();
     }
+}
+
+// The X display Qt opened: the one named by Qt's -display option, which
+// QApplication has taken out of argv by now, else $DISPLAY (empty).
+std::string DisplayName() {
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string display, previous;
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find('\0', start);
+        if (end == std::string::npos) end = all.size();
+        std::string argument = all.substr(start, end - start);
+        if (previous == "-display" || previous == "--display") display = argument;
+        previous = std::move(argument);
+        start = end + 1;
+    }
+    return display;
 }
 
 xcb_window_t ClipboardOwner(xcb_connection_t* connection) {
@@ -61,7 +81,7 @@ void HandOver(bool keep_copy) {
     if (owner == XCB_NONE) return;
     const KeeperResult started =
         StartClipboardKeeper(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), owner,
-                             kKeeperReport);
+                             DisplayName(), kKeeperReport);
     if (started.outcome == KeeperStart::Failed) {
         std::fprintf(stderr, "quillantern: the copied value is not kept after the window closed: %s\n",
                      started.error.c_str());

@@ -61,12 +61,16 @@ void CloseFrom(int first) {
 
 }  // namespace
 
-KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, std::chrono::milliseconds wait) {
+KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, std::string_view display,
+                                  std::chrono::milliseconds wait) {
     if (text.size() > kMaxHandOff) return {KeeperStart::Failed, "the text is too long to keep"};
+    if (display.size() > 256 || display.find('\n') != std::string_view::npos) {
+        return {KeeperStart::Failed, "the display's name cannot be handed over"};
+    }
     char owner_hex[16];
     std::snprintf(owner_hex, sizeof owner_hex, "%08x\n", owner);
     std::string message = owner_hex;
-    message.append(text);
+    message.append(display).append("\n").append(text);
 
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
@@ -175,10 +179,11 @@ namespace {
 
 struct HandOff {
     std::uint32_t owner = 0;
+    std::string display;  // empty: $DISPLAY
     std::string text;
 };
 
-// "OWNER-HEX\nTEXT", read to the end of the stream.
+// "OWNER-HEX\nDISPLAY\nTEXT", read to the end of the stream.
 std::optional<HandOff> ReadHandOff(int fd) {
     std::string message;
     char buffer[4096];
@@ -190,12 +195,14 @@ std::optional<HandOff> ReadHandOff(int fd) {
         message.append(buffer, static_cast<std::size_t>(n));
         if (message.size() > kMaxHandOff + 512) return std::nullopt;
     }
-    if (message.size() < 9 || message[8] != '\n') return std::nullopt;
+    const std::size_t display_end = message.find('\n', 9);
+    if (message.size() < 9 || message[8] != '\n' || display_end == std::string::npos) return std::nullopt;
     const std::string hex = message.substr(0, 8);
     if (hex.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
     HandOff hand_off;
     hand_off.owner = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), nullptr, 16));
-    hand_off.text = message.substr(9);
+    hand_off.display = message.substr(9, display_end - 9);
+    hand_off.text = message.substr(display_end + 1);
     return hand_off;
 }
 
@@ -262,7 +269,7 @@ private:
 
 bool Keeper::Connect() {
     int screen_number = 0;
-    connection_ = xcb_connect(nullptr, &screen_number);
+    connection_ = xcb_connect(hand_off_.display.empty() ? nullptr : hand_off_.display.c_str(), &screen_number);
     if (xcb_connection_has_error(connection_)) return false;
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
     for (int i = 0; i < screen_number && screens.rem; ++i) xcb_screen_next(&screens);

@@ -43,9 +43,10 @@ struct KeeperResult {
 
 // Starts a detached keeper for `text` (UTF-8) and waits at most `wait` for it
 // to report. `owner` is the window that owns CLIPBOARD now; the keeper takes
-// the selection over only from that window. The keeper connects to the
-// display in $DISPLAY.
-KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, std::chrono::milliseconds wait);
+// the selection over only from that window, on `display` (empty: the one
+// in $DISPLAY).
+KeeperResult StartClipboardKeeper(std::string_view text, std::uint32_t owner, std::string_view display,
+                                  std::chrono::milliseconds wait);
 
 // The text as ISO 8859-1 (the STRING target), when every character has a
 // place in it; nothing for text that is not valid UTF-8 or not Latin-1.
