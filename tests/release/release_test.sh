@@ -66,7 +66,7 @@ check "the package's version is the program's" \
 check "the Qt dependency is computed from the binary" grep -q 'libqt6widgets6 (>=' <(dpkg-deb -f "$deb" Depends)
 check "the binary is stripped, its symbols in the dbgsym package" \
     bash -c "file '$x/usr/bin/quillantern' | grep -q ', stripped' &&
-             dpkg-deb -c build/deb/quillantern-dbgsym_${version}_${arch}.deb | grep -q '/usr/lib/debug/.build-id/.*\.debug'"
+             dpkg-deb -c build/deb/quillantern-dbgsym_${version}_${arch}.deb | grep -c '/usr/lib/debug/.build-id/.*\.debug' >/dev/null"
 
 # 3. lintian: no error, no warning (pedantic tags are shown, not required).
 lintian --pedantic -I "$deb" >"$work/lintian" 2>&1
