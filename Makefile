@@ -58,7 +58,7 @@ win32: win32-configure
 	@cmake --build $(WIN) -j $(JOBS)
 
 test: native sanitize win32
-	@tools/install-deps.sh --deb
+	@tools/install-deps.sh --deb --desktop
 	@tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN)
 
 run: quillantern

@@ -14,14 +14,16 @@ set -euo pipefail
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
 for option in "$@"; do
     case $option in
-        --qt) packages+=(qt6-base-dev libxcb1-dev pkg-config qt6-qpa-plugins fonts-dejavu-core xvfb xclip
-                         desktop-file-utils) ;;
+        # (qt6-wayland for Wayland sessions, and Qt's translations of its
+        # colour dialog.)
+        --qt) packages+=(qt6-base-dev libxcb1-dev pkg-config qt6-qpa-plugins qt6-wayland qt6-translations-l10n
+                         fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
         # The Linux window on real desktops: a window manager, a Wayland
         # compositor, a session bus with the accessibility bus, Qt's own
         # translations, and a clipboard manager.
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-                              xfce4-clipman) ;;
+                              xfce4-clipman imagemagick) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
