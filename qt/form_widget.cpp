@@ -214,9 +214,12 @@ void FormWidget::FollowWindowState() {
     // An X11 client may ask for its normal state back: the window manager
     // then restores the fixed size. (On Wayland the window takes the
     // configured size and the form stays centred in it until restored.)
-    if ((windowState() & kHeld) && QGuiApplication::platformName() == "xcb") {
-        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
-    }
+    // A window manager that insists (forces the state again at once, a few
+    // times over) keeps it: the form then stays centred in that size.
+    if (!(windowState() & kHeld) || QGuiApplication::platformName() != "xcb") return;
+    if (++state_requests_ > kStateRequests) return;
+    QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
+    QTimer::singleShot(2000, this, [this] { state_requests_ = 0; });
 }
 
 void FormWidget::resizeEvent(QResizeEvent* event) {

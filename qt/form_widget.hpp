@@ -53,6 +53,8 @@ private:
 
     QWidget* form_area_;  // the client area's controls, at their fixed size
     QSize client_size_;
+    static constexpr int kStateRequests = 3;  // normal-state requests in a row
+    int state_requests_ = 0;
     std::array<QWidget*, kControls.size()> controls_{};
     QtColorDialog cmDlg_;
     QtClipboard system_clipboard_;

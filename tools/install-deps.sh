@@ -21,7 +21,7 @@ for option in "$@"; do
         # The Linux window on real desktops: a window manager, a Wayland
         # compositor, a session bus with the accessibility bus, Qt's own
         # translations, and a clipboard manager.
-        --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox weston wl-clipboard wmctrl xdotool
+        --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
                               xfce4-clipman imagemagick) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
