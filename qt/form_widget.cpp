@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 
@@ -217,9 +218,11 @@ void FormWidget::FollowWindowState() {
     // A window manager that insists (forces the state again at once, a few
     // times over) keeps it: the form then stays centred in that size.
     if (!(windowState() & kHeld) || QGuiApplication::platformName() != "xcb") return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_held_ > kInsistence) state_requests_ = 0;
+    last_held_ = now;
     if (++state_requests_ > kStateRequests) return;
     QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
-    QTimer::singleShot(2000, this, [this] { state_requests_ = 0; });
 }
 
 void FormWidget::resizeEvent(QResizeEvent* event) {

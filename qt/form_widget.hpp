@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,8 +54,12 @@ private:
 
     QWidget* form_area_;  // the client area's controls, at their fixed size
     QSize client_size_;
-    static constexpr int kStateRequests = 3;  // normal-state requests in a row
+    // A window manager insists when it forces the state again within
+    // kInsistence of the last time, kStateRequests times in a row.
+    static constexpr int kStateRequests = 3;
+    static constexpr std::chrono::seconds kInsistence{2};
     int state_requests_ = 0;
+    std::chrono::steady_clock::time_point last_held_{};
     std::array<QWidget*, kControls.size()> controls_{};
     QtColorDialog cmDlg_;
     QtClipboard system_clipboard_;
