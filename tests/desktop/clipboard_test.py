@@ -6,6 +6,7 @@ runs, within a second.
 
   tools/desktop-run.sh --wm openbox /usr/bin/python3 tests/desktop/clipboard_test.py EXE [REPORT.xml]
 """
+import contextlib
 import os
 import subprocess
 import sys
@@ -82,13 +83,26 @@ def run_and_close(exe, copy=True, before_close=None):
         return closed
 
 
+@contextlib.contextmanager
+def cleaned_up(exe):
+    """Yields a list for the clipboard takers a case starts; at the end
+    stops them and whatever of the program is left, by pid."""
+    takers = []
+    try:
+        yield takers
+    finally:
+        stop(program_processes(exe))
+        for taker in takers:
+            taker.terminate()
+            taker.wait(timeout=5)
+
+
 def until(moment):
     time.sleep(max(0.0, moment - time.monotonic()))
 
 
 def copy_close_paste(exe):
-    takers = []
-    try:
+    with cleaned_up(exe) as takers:
         closed = run_and_close(exe)
         assert "Quillantern" not in desktop.run("wmctrl", "-l").stdout, "a window is left"
         assert program_processes(exe), "nothing keeps the value"
@@ -105,26 +119,15 @@ def copy_close_paste(exe):
         takers.append(take_clipboard("another value"))
         nothing_left(exe)
         assert desktop.clipboard_text() == "another value"
-    finally:
-        stop(program_processes(exe))
-        for taker in takers:
-            taker.terminate()
-            taker.wait(timeout=5)
 
 
 def nothing_copied_or_taken_over(exe):
-    takers = []
-    try:
+    with cleaned_up(exe) as takers:
         run_and_close(exe, copy=False)
         nothing_left(exe)
         run_and_close(exe, before_close=lambda: takers.append(take_clipboard("taken before the close")))
         nothing_left(exe)
         assert desktop.clipboard_text() == "taken before the close"
-    finally:
-        stop(program_processes(exe))
-        for taker in takers:
-            taker.terminate()
-            taker.wait(timeout=5)
 
 
 def clipboard_manager_keeps_it(exe):
