@@ -4,12 +4,16 @@
 # accessibility bus started on demand, so screen-reader clients such as
 # AT-SPI tests see the program), and optionally a window manager on that
 # display or a Wayland compositor on top of it.
-#   tools/desktop-run.sh [--wm openbox|xfwm4] [--weston] [--] COMMAND [ARGS...]
+#   tools/desktop-run.sh [--wm openbox|xfwm4] [--weston|--sway] [--] COMMAND [ARGS...]
 # --wm NAME   starts that X11 window manager and waits until it manages the
 #             screen (it has set _NET_SUPPORTING_WM_CHECK on the root window)
 # --weston    starts weston's X11 backend on the display, in a private
 #             XDG_RUNTIME_DIR; exports WAYLAND_DISPLAY (DISPLAY stays set for
 #             tools that read the screen, e.g. xdotool, xclip)
+# --sway      starts sway (wlroots' X11 backend, software rendering) on the
+#             display, as an unprivileged user when run as root (sway refuses
+#             root); exports WAYLAND_DISPLAY and SWAYSOCK (its IPC socket,
+#             for swaymsg)
 # Exports QUILL_DESKTOP_PIDS (the pids of what it started) for tests that
 # check that nothing else is left. Everything it starts is stopped by its
 # process id when the command ends, fails or is interrupted. The command is
@@ -20,23 +24,27 @@ source "$here/session.sh"
 
 wm=""
 weston=0
+sway=0
 while [[ $# -gt 0 ]]; do
     case $1 in
         --wm) wm=$2; shift 2 ;;
         --weston) weston=1; shift ;;
+        --sway) sway=1; shift ;;
         --) shift; break ;;
         -*) echo "desktop-run: unknown option $1" >&2; exit 2 ;;
         *) break ;;
     esac
 done
-[[ $# -ge 1 ]] || { echo "usage: desktop-run.sh [--wm openbox|xfwm4] [--weston] [--] COMMAND [ARGS...]" >&2; exit 2; }
+[[ $# -ge 1 ]] || { echo "usage: desktop-run.sh [--wm openbox|xfwm4] [--weston|--sway] [--] COMMAND [ARGS...]" >&2; exit 2; }
 
 # Never the user's own compositor.
 unset WAYLAND_DISPLAY
 bus_pid=""
 wm_pid=""
 weston_pid=""
+sway_pid=""
 on_session_end() {
+    stop_process "$sway_pid"
     stop_process "$weston_pid"
     stop_process "$wm_pid"
     # The bus and what it started on demand (the accessibility bus and its
@@ -102,10 +110,37 @@ if [[ $weston -eq 1 ]]; then
     pids+=("$weston_pid")
 fi
 
+if [[ $sway -eq 1 ]]; then
+    # sway will not run as root: as nobody, in a runtime folder of its own
+    # (root, running the tests, can still reach its sockets).
+    as_user=()
+    if [[ $(id -u) -eq 0 ]]; then
+        chown nobody:nogroup "$XDG_RUNTIME_DIR"
+        chmod 711 "$tmp"
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+        # The Xvfb accepts local clients of any user.
+    fi
+    printf '%s\n' 'xwayland disable' 'output * bg #204060 solid_color' 'default_border normal' \
+        'bindsym Mod4+Shift+f fullscreen toggle' >"$tmp/sway.config"
+    chmod 644 "$tmp/sway.config"
+    export SWAYSOCK=$XDG_RUNTIME_DIR/sway-ipc.sock
+    WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        "${as_user[@]}" sway --config "$tmp/sway.config" >"$tmp/sway.log" 2>&1 &
+    sway_pid=$!
+    wait_until 20 "sway" sh -c 'ls "$XDG_RUNTIME_DIR" | grep -q "^wayland-[0-9]*$" && swaymsg -t get_version'
+    WAYLAND_DISPLAY=$(ls "$XDG_RUNTIME_DIR" | grep '^wayland-[0-9]*$' | head -n1)
+    export WAYLAND_DISPLAY
+    pids+=("$sway_pid")
+fi
+
 export QUILL_DESKTOP_PIDS="${pids[*]}"
 run_bounded "${QUILL_DESKTOP_TIMEOUT:-600}" "$@"
 if [[ $status -ne 0 && -n $weston_pid ]]; then
     echo "desktop-run: weston's log:" >&2
     tail -n 20 "$tmp/weston.log" >&2
+fi
+if [[ $status -ne 0 && -n $sway_pid ]]; then
+    echo "desktop-run: sway's log:" >&2
+    tail -n 20 "$tmp/sway.log" >&2
 fi
 exit "$status"

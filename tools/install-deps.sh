@@ -22,7 +22,7 @@ for option in "$@"; do
         # compositor, a session bus with the accessibility bus, Qt's own
         # translations, and a clipboard manager.
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
-                              x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+                              x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
                               xfce4-clipman imagemagick) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
