@@ -176,7 +176,8 @@ int wmain(int argc, wchar_t** argv) {
     TimeDialog(program, 21);
 
     const auto image = quill::test::ReadWholeFile(program);
-    std::printf("Quillantern.exe: %zu bytes (%.1f KB; budget 256 KB), imports:", image.size(), image.size() / 1024.0);
+    std::printf("Quillantern.exe: %zu bytes (%.1f KB; budget 256 KB), imports:", image.size(),
+                static_cast<double>(image.size()) / 1024.0);
     for (const auto& dll : quill::test::ImportedDlls(image)) std::printf(" %s", dll.c_str());
     std::printf("\n");
     return 0;

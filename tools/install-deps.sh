@@ -4,7 +4,11 @@
 # everything is present.
 #   install-deps.sh              the native build and its tests
 #   install-deps.sh --qt         also Qt 6 for the Linux desktop front-end
-#   install-deps.sh --wine       also the Windows cross build and Wine
+#   install-deps.sh --win32      also the cross build of the 32-bit Windows program
+#   install-deps.sh --wine       also that build's Wine (32-bit; the i386 architecture)
+#   install-deps.sh --wine64     also the x86-64 cross build and 64-bit Wine
+#                                alone, nothing 32-bit (where 32-bit programs
+#                                cannot run)
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
@@ -24,7 +28,9 @@ for option in "$@"; do
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
                               xfce4-clipman imagemagick) ;;
+        --win32) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
+        --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config

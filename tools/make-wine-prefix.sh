@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes a 32-bit Wine prefix for Quillantern, once: marks it ready only when
-# complete, so a half-made prefix is made again next time.
+# Makes a Wine prefix for Quillantern, once: marks it ready only when
+# complete, so a half-made prefix is made again next time. 32-bit unless the
+# caller set up the 64-bit kind (WINEARCH=win64, tools/wine-env.sh).
 #   make-wine-prefix.sh PREFIX [--desktop WxH] [--dpi N]
 #     --desktop  run every program in a Wine virtual desktop of that size
 #     --dpi      the prefix's system DPI (96 when not given)
@@ -18,7 +19,7 @@ while [[ $# -gt 0 ]]; do
 done
 [[ -f $prefix/.quill-ready ]] && exit 0
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$prefix WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

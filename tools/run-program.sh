@@ -21,12 +21,16 @@ if [[ $exe != *.exe ]]; then
     echo "make run: starting $exe"
     exec "$exe"
 fi
-if ! reason=$("$here/can-run-win32.sh" 2>&1); then
-    echo "make run-wine: $reason" >&2
+# (QUILL_WINE_ARCH=win64 for the x86-64 build: tools/wine-env.sh.)
+arch=${QUILL_WINE_ARCH:-win32}
+source "$here/wine-env.sh"
+if ! use_wine "$arch" "$root/build/wine"; then
+    echo "make run-wine: $wine_problem" >&2
     exit 1
 fi
-export WINEPREFIX=${QUILL_RUN_PREFIX:-$root/build/wine/run-prefix}
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+default_prefix=$root/build/wine/run-prefix
+[[ $arch == win64 ]] && default_prefix=$root/build/wine/run-prefix64
+export WINEPREFIX=${QUILL_RUN_PREFIX:-$default_prefix}
 if [[ ! -f $WINEPREFIX/.quill-ready ]]; then
     echo "make run: preparing the program's Wine prefix (once)..."
     "$here/make-wine-prefix.sh" "$WINEPREFIX"

@@ -10,7 +10,10 @@
 # in the build tree (QUILL_WINE_DIR, default build/wine), is made once and then
 # reused, and runs every program in a Wine virtual desktop so that windows get
 # frames, centring and focus as on Windows. QUILL_DPI (default 96) selects a
-# prefix whose system DPI is that value. Never touches ~/.wine or the user's
+# prefix whose system DPI is that value. The kind of Wine (tools/wine-env.sh)
+# is the program's own: win32 for the 32-bit program, win64 for the x86-64
+# build, with nothing 32-bit; for another COMMAND, QUILL_WINE_ARCH (default
+# win32) says which. Never touches ~/.wine or the user's
 # display. Whatever it starts (Xvfb, wineserver, the program) is stopped on
 # exit, also after a failure or an interruption. Every wait is bounded: the
 # command itself by QUILL_WINE_TIMEOUT seconds (default 900).
@@ -20,16 +23,20 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 wine_dir=${QUILL_WINE_DIR:-$root/build/wine}
 dpi=${QUILL_DPI:-96}
+arch=${QUILL_WINE_ARCH:-win32}
+if [[ ${1:-} == *.[eE][xX][eE] && -f $1 ]]; then
+    # The machine field of the PE header.
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    [[ $(od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ') == 8664 ]] && arch=win64 || arch=win32
+fi
 prefix=$wine_dir/prefix-$dpi
+[[ $arch == win64 ]] && prefix=$wine_dir/prefix64-$dpi
 screen=${QUILL_SCREEN:-1024x768}
 
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export WINEARCH=win32
-
 log() { echo "wine-run: $*" >&2; }
-if ! reason=$("$here/can-run-win32.sh" 2>&1); then
-    log "$reason"
+source "$here/wine-env.sh"
+if ! use_wine "$arch" "$wine_dir"; then
+    log "$wine_problem"
     exit 2
 fi
 source "$here/session.sh"

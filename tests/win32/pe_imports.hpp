@@ -27,7 +27,8 @@ inline std::set<std::string> ImportedDlls(const std::vector<unsigned char>& imag
     std::set<std::string> names;
     if (image.size() < sizeof(IMAGE_DOS_HEADER)) return names;
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    // (An image of the reading program's own width: the headers differ between 32 and 64 bits.)
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
     const auto* sections = IMAGE_FIRST_SECTION(nt);
     const auto to_offset = [&](DWORD rva) -> std::size_t {
         for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
