@@ -3,11 +3,22 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include "colour/colour.hpp"
 #include "colour/failure.hpp"
 
 namespace quill::qt {
+
+void FormButton::paintEvent(QPaintEvent*) {
+    // As QPushButton paints itself, with the painter's direction fixed.
+    QStylePainter painter(this);
+    painter.setLayoutDirection(Qt::LeftToRight);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    painter.drawControl(QStyle::CE_PushButton, option);
+}
 
 SwatchWidget::SwatchWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 

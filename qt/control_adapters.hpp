@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QColorDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QWidget>
 
 #include <cstdint>
@@ -22,6 +23,18 @@ public:
 
 private:
     QLineEdit& edit_;
+};
+
+// A command button whose text reads left to right in every language. Qt
+// draws a button's text in the application's direction, which a right-to-left
+// translation sets: "Selecteaza culoarea.." would show as "..Selecteaza
+// culoarea" (the trailing dots move to the front).
+class FormButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The swatch: an opaque rectangle with a thin border, filled with the colour

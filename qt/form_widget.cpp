@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,6 +21,7 @@
 
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
+#include "qt/window_icon.hpp"
 
 namespace quill::qt {
 
@@ -33,7 +33,7 @@ QWidget* Create(const ControlPlacement& placement, QWidget* parent) {
     const QString text = placement.text ? QString::fromWCharArray(placement.text) : QString();
     switch (placement.kind) {
         case ControlKind::Button: {
-            auto* button = new QPushButton(text, parent);
+            auto* button = new FormButton(text, parent);
             // Enter presses the focused button, as Space does; neither button
             // is the window's default.
             button->setAutoDefault(true);
@@ -65,15 +65,27 @@ QWidget* Create(const ControlPlacement& placement, QWidget* parent) {
     return nullptr;
 }
 
-// Whether every label and button shows its whole text in its rectangle.
-bool TextsFit(const QWidget& form_area) {
-    for (const QObject* child : form_area.children()) {
-        const auto* widget = qobject_cast<const QWidget*>(child);
-        if (!qobject_cast<const QLabel*>(widget) && !qobject_cast<const QPushButton*>(widget)) continue;
-        const QSize needed = widget->sizeHint();
-        if (needed.width() > widget->width() || needed.height() > widget->height()) return false;
+// The smallest layout DPI from `dpi` up (at most 4 * dpi) at which every
+// label and button has room for its whole text in the current font: the
+// texts are measured once, the layouts computed, not tried on the widgets.
+template <std::size_t N>
+int LayoutDpiForTexts(const std::array<QWidget*, N>& controls, int dpi) {
+    std::array<QSize, N> needed{};
+    for (std::size_t i = 0; i < N; ++i) {
+        if (kControls[i].kind == ControlKind::Label || kControls[i].kind == ControlKind::Button) {
+            needed[i] = controls[i]->sizeHint();
+        }
     }
-    return true;
+    const auto fits = [&](int layout_dpi) {
+        for (std::size_t i = 0; i < N; ++i) {
+            const PixelRect r = ToPixels(kControls[i], layout_dpi);
+            if (needed[i].width() > r.width() || needed[i].height() > r.height()) return false;
+        }
+        return true;
+    };
+    int layout_dpi = dpi;
+    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
+    return layout_dpi;
 }
 
 constexpr Qt::WindowStates kHeld = Qt::WindowMaximized | Qt::WindowFullScreen;
@@ -120,9 +132,11 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
     static const bool roles_installed = (QAccessible::installFactory(AccessibleRoles), true);
     (void)roles_installed;
     setWindowTitle(kTitle);
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64}) icon.addFile(QString(":/icons/quillantern-%1.png").arg(size));
-    setWindowIcon(icon);
+    setWindowIcon(WindowIcon());
+    // The form reads left to right in every language: its texts, read-outs
+    // and layout stand as drawn. Qt's own dialogs (the colour dialog, the
+    // report) are windows of their own and follow the user's language.
+    setLayoutDirection(Qt::LeftToRight);
     setObjectName("frmQuillantern");
     // A fixed dialog frame: title and close box, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -190,20 +204,22 @@ void FormWidget::LayOut(int layout_dpi) {
 
 void FormWidget::FitLayoutToFont(int dpi) {
     QFont font = QGuiApplication::font();
-    for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
-        font.setStretch(stretch);
-        setFont(font);
-        LayOut(dpi);
-        if (TextsFit(*form_area_)) return;
-    }
-    // The user's own face and size, in a layout as large as they need (the
-    // largest tried stays if even that is not enough).
     font.setStretch(QFont::Unstretched);
     setFont(font);
-    for (int layout_dpi = dpi + 1; layout_dpi <= 4 * dpi; ++layout_dpi) {
-        LayOut(layout_dpi);
-        if (TextsFit(*form_area_)) return;
+    int layout_dpi = LayoutDpiForTexts(controls_, dpi);
+    if (layout_dpi != dpi) {
+        font.setStretch(QFont::Condensed);
+        setFont(font);
+        if (LayoutDpiForTexts(controls_, dpi) == dpi) {
+            layout_dpi = dpi;
+        } else {
+            // The user's own face and size, in a layout as large as they
+            // need (at most four times the screen's DPI).
+            font.setStretch(QFont::Unstretched);
+            setFont(font);
+        }
     }
+    LayOut(layout_dpi);
 }
 
 void FormWidget::changeEvent(QEvent* event) {

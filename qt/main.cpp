@@ -30,9 +30,11 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("quillantern");
     // Qt's own dialogs (the colour dialog, the report's button) speak the
     // user's language, as the system's dialogs do on Windows; the window's
-    // own texts stay as they are.
+    // own texts stay as they are. The C locale has no translation to look
+    // for (Qt's texts are its own).
     QTranslator qt_translation;
-    if (qt_translation.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (QLocale().language() != QLocale::C &&
+        qt_translation.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(&qt_translation);
     }
 

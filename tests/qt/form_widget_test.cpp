@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -258,6 +259,46 @@ TEST(QtWindowLargeFont, TheUsersLargerFontGrowsTheWindowInsteadOfShrinking) {
     const QPoint overlap = window.Control(kIdTxtHexa)->geometry().topLeft() + QPoint(0, 6);
     EXPECT_TRUE(window.Control(kIdLabel5)->geometry().contains(overlap));
     EXPECT_EQ(window.Control(kIdLabel5)->parentWidget()->childAt(overlap), window.Control(kIdTxtHexa));
+}
+
+// The icon the title bar and the task switcher show is built into the
+// program: its pixels must stay those of the installed icon theme's PNGs.
+TEST(QtWindowIcon, EverySizeHasThePixelsOfTheInstalledIcon) {
+    FormWidget window;
+    for (const int size : {16, 32, 48, 64}) {
+        const QImage installed(QString(QUILL_ICON_FOLDER "/quillantern-%1.png").arg(size));
+        ASSERT_FALSE(installed.isNull()) << size;
+        const QImage shown = window.windowIcon().pixmap(QSize(size, size), 1.0).toImage();
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), installed.convertToFormat(QImage::Format_ARGB32))
+            << size;
+    }
+}
+
+// A right-to-left language (as Qt's Hebrew or Arabic translation sets, or
+// -reverse): the form stands exactly as drawn, its texts in their order,
+// while Qt's colour dialog is mirrored for the user's language.
+TEST(QtWindowRightToLeft, TheFormStandsAsDrawnAndTheDialogFollowsTheLanguage) {
+    const auto shown = [](FormWidget& window) {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        return window.grab().toImage();
+    };
+    FormWidget left_to_right;
+    const QImage expected = shown(left_to_right);
+    QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+    {
+        FormWidget window;
+        EXPECT_EQ(shown(window), expected) << "the same pixels as left to right";
+        Qt::LayoutDirection dialog_direction = Qt::LeftToRight;
+        WhenModal([&dialog_direction](QWidget* modal) {
+            dialog_direction = modal->layoutDirection();
+            modal->close();
+        });
+        QTest::keyClick(window.Control(kIdCommand1), Qt::Key_Space);
+        EXPECT_EQ(dialog_direction, Qt::RightToLeft);
+        EXPECT_EQ(window.Control(kIdTxtColor)->layoutDirection(), Qt::LeftToRight) << "left-aligned read-outs";
+    }
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
 }
 
 // A clipboard that refuses the text, as a failing system clipboard would.
