@@ -9,7 +9,9 @@
 #   make fuzz        fuzz the decimal parser for a bounded time
 #   make install     the Linux desktop build into PREFIX (default /usr/local)
 #   make deb         the Debian package, build/deb/quillantern_VERSION_ARCH.deb
-#   make dist        the Windows archive, build/dist/Quillantern-VERSION-win32.zip
+#   make msi         the Windows installer, build/dist/Quillantern-VERSION.msi
+#   make dist        the Windows archive, build/dist/Quillantern-VERSION-win32.zip,
+#                    the installer and their SHA256SUMS
 # Each installs whatever the machine lacks first (tools/install-deps.sh).
 
 BUILD    ?= build
@@ -31,7 +33,7 @@ export QT_RCC_SOURCE_DATE_OVERRIDE := $(SOURCE_DATE_EPOCH)
 endif
 
 .PHONY: all build native native-configure quillantern win32 win32-configure win64 sanitize test run run-wine screenshot \
-	bench fuzz install deb dist clean
+	bench fuzz install deb msi dist clean
 
 # Which build the Windows tests run: the shipped 32-bit program where this
 # machine can run 32-bit programs; elsewhere, or with QUILL_WINE_ARCH=win64,
@@ -65,14 +67,14 @@ sanitize:
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
 win32-configure:
-	@tools/install-deps.sh $(if $(filter win64,$(WINE_ARCH)),--win32,--wine)
+	@tools/install-deps.sh $(if $(filter win64,$(WINE_ARCH)),--win32,--wine) --msi
 	@cmake -S . -B $(WIN) --toolchain cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 win32: win32-configure
 	@cmake --build $(WIN) -j $(JOBS)
 
 win64: win32
-	@tools/install-deps.sh --wine64
+	@tools/install-deps.sh --wine64 --msi
 	@cmake -S . -B $(WIN64) --toolchain cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
 		-DQUILL_SHIPPED_EXE=$(abspath $(WIN))/Quillantern.exe >/dev/null
 	@cmake --build $(WIN64) -j $(JOBS)
@@ -106,11 +108,16 @@ deb:
 	@tools/install-deps.sh --qt --deb
 	@tools/make-deb.sh $(BUILD)/deb $(JOBS)
 
-# Only the program: the archive holds nothing else that is built.
-dist: win32-configure
+# The per-user installer of the same program (msitools' wixl).
+msi: win32-configure
 	@cmake --build $(WIN) -j $(JOBS) --target Quillantern
+	@tools/make-msi.py $(BUILD)/dist/Quillantern-$(VERSION).msi $(VERSION) x86 $(WIN)/Quillantern.exe LICENSE \
+		THIRD-PARTY-NOTICES.txt win32/resources/quillantern.ico
+
+# Only the program: the archive holds nothing else that is built.
+dist: msi
 	@tools/make-dist.py $(BUILD)/dist $(VERSION) $(WIN)/Quillantern.exe LICENSE THIRD-PARTY-NOTICES.txt \
-		win32/README.txt
+		win32/README.txt --listed $(BUILD)/dist/Quillantern-$(VERSION).msi
 
 FUZZ_SECONDS ?= 60
 fuzz:

@@ -9,6 +9,7 @@
 #   install-deps.sh --wine64     also the x86-64 cross build and 64-bit Wine
 #                                alone, nothing 32-bit (where 32-bit programs
 #                                cannot run)
+#   install-deps.sh --msi        also msitools (wixl, msiinfo), for the installer
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
@@ -16,6 +17,9 @@
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
+# The clipboard keeper (plain libxcb and libwayland-client) and its test's X
+# server, in every Linux build, the sanitizers' included.
+packages+=(libxcb1-dev libwayland-dev libwayland-bin pkg-config xvfb)
 for option in "$@"; do
     case $option in
         # (qt6-wayland for Wayland sessions, and Qt's translations of its
@@ -24,13 +28,15 @@ for option in "$@"; do
                          fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
         # The Linux window on real desktops: a window manager, a Wayland
         # compositor, a session bus with the accessibility bus, Qt's own
-        # translations, and a clipboard manager.
+        # translations, and clipboard managers (and python3-xlib for the
+        # tests' own fake ones).
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
-                              xfce4-clipman imagemagick) ;;
+                              xfce4-clipman xfce4-settings python3-xlib imagemagick) ;;
         --win32) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
         --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils) ;;
+        --msi) packages+=(msitools wixl) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the Windows archive and its SHA256SUMS, the same bytes for the same
 inputs: members sorted, dated SOURCE_DATE_EPOCH, with fixed permissions.
-  make-dist.py OUTDIR VERSION Quillantern.exe FILE...
+  make-dist.py OUTDIR VERSION Quillantern.exe FILE... [--listed FILE...]
+Files after --listed (the installer) are released beside the archive: listed
+in SHA256SUMS, not packed.
 """
 import hashlib
 import os
@@ -15,9 +17,17 @@ def main() -> int:
         print(__doc__.strip(), file=sys.stderr)
         return 2
     out_dir, version, *inputs = sys.argv[1:]
-    for path in inputs:
+    listed = []
+    if "--listed" in inputs:
+        listed = inputs[inputs.index("--listed") + 1:]
+        inputs = inputs[:inputs.index("--listed")]
+    for path in inputs + listed:
         if not os.path.isfile(path):
             print(f"make-dist: {path} is missing", file=sys.stderr)
+            return 1
+    for path in listed:
+        if os.path.abspath(os.path.dirname(path)) != os.path.abspath(out_dir):
+            print(f"make-dist: {path} is not in {out_dir}", file=sys.stderr)
             return 1
     # Zip dates start in 1980; without SOURCE_DATE_EPOCH, that first day.
     epoch = max(int(os.environ.get("SOURCE_DATE_EPOCH") or 0), 315532800)
@@ -41,13 +51,18 @@ def main() -> int:
     for path in [archive] + [p for p in inputs if p.endswith(".exe")]:
         with open(path, "rb") as data:
             sums.append((hashlib.sha256(data.read()).hexdigest(), os.path.basename(path)))
+    released = [sums[0]]
+    for path in listed:
+        with open(path, "rb") as data:
+            released.append((hashlib.sha256(data.read()).hexdigest(), os.path.basename(path)))
     with open(os.path.join(out_dir, "SHA256SUMS"), "w", encoding="ascii") as listing:
-        listing.write(f"{sums[0][0]}  {sums[0][1]}\n")
+        for digest, base in released:
+            listing.write(f"{digest}  {base}\n")
     print(f"{archive}:")
     with zipfile.ZipFile(archive) as zip_file:
         for info in zip_file.infolist():
             print(f"  {info.file_size:>8}  {info.filename}")
-    for digest, base in sums:
+    for digest, base in sums + released[1:]:
         print(f"sha256 {digest}  {base}")
     print(f"{os.path.join(out_dir, 'SHA256SUMS')} written")
     return 0

@@ -15,7 +15,8 @@ version=$(sed -n 's/^set(QUILL_VERSION_TEXT \(.*\))$/\1/p' "$root/CMakeLists.txt
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 deb=build/deb/quillantern_${version}_${arch}.deb
 zip=build/dist/Quillantern-${version}-win32.zip
-outputs=(build/native/quillantern build/win32/Quillantern.exe "$zip" "$deb"
+msi=build/dist/Quillantern-${version}.msi
+outputs=(build/native/quillantern build/win32/Quillantern.exe "$zip" "$msi" "$deb"
          build/deb/quillantern-dbgsym_${version}_${arch}.deb)
 
 a=$work/a/quillantern
@@ -51,6 +52,7 @@ dpkg-deb -x "$deb" "$x"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' | sort >"$work/files"
 cat >"$work/expected" <<LIST
 /usr/bin/quillantern
+/usr/libexec/quillantern/quillantern-clipboard
 /usr/share/applications/quillantern.desktop
 $(for size in 16 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${size}x${size}/apps/quillantern.png"; done)
 /usr/share/doc/quillantern/changelog.gz
@@ -59,7 +61,7 @@ $(for size in 16 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${size}x${s
 /usr/share/metainfo/org.quillantern.Quillantern.metainfo.xml
 LIST
 sort -o "$work/expected" "$work/expected"
-check "the package holds exactly the program and its desktop files" diff -u "$work/expected" "$work/files"
+check "the package holds exactly the program, its clipboard helper and its desktop files" diff -u "$work/expected" "$work/files"
 check "the package's version is the program's" \
     test "$(dpkg-deb -f "$deb" Version)" == "$version" -a \
          "$(env -u DISPLAY "$x/usr/bin/quillantern" --version)" == "Quillantern $version"
@@ -80,7 +82,8 @@ launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|
 check "the metainfo launches the package's desktop entry" test -f "$x/usr/share/applications/$launchable"
 
 # 5. Hardening: the packaged program and the one make builds.
-for program in "$x/usr/bin/quillantern" build/native/quillantern; do
+for program in "$x/usr/bin/quillantern" "$x/usr/libexec/quillantern/quillantern-clipboard" build/native/quillantern \
+               build/native/quillantern-clipboard; do
     hardening-check --nocfprotection "$program" | tee "$work/hardening"
     check "$program: PIE, stack protector, FORTIFY, full RELRO, BIND_NOW" \
         bash -c "[[ \$(grep -cE '(PIE|Executable|protected|functions|relocations|binding): yes' '$work/hardening') -eq 5 ]]"
@@ -105,7 +108,34 @@ check "the archive holds the exe, licence, notices and read-me" \
 check "the archive's exe is the built one" \
     cmp <(python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' "$zip") \
         build/win32/Quillantern.exe
-check "SHA256SUMS matches the archive" bash -c "cd build/dist && sha256sum --quiet -c SHA256SUMS"
+check "SHA256SUMS matches the archive and the installer" bash -c "cd build/dist && sha256sum --quiet -c SHA256SUMS"
+check "SHA256SUMS lists the archive and the installer" \
+    test "$(awk '{print $2}' build/dist/SHA256SUMS | tr '\n' ' ')" == "$(basename "$zip") $(basename "$msi") "
+
+# 6b. The installer's tables: the product, per user without elevation, the
+# same exe, and nothing but files and a shortcut (no custom action, no
+# registry, no file types, no services).
+property() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+rows() { msiinfo export "$msi" "$1" 2>/dev/null | tr -d '\r' | tail -n +4 | grep -c .; }
+check "the installer is Quillantern $version by the Quillantern authors" \
+    test "$(property ProductName)|$(property ProductVersion)|$(property Manufacturer)" == \
+         "Quillantern|$version|the Quillantern authors"
+check "the installer installs per user (ALLUSERS=2, MSIINSTALLPERUSER=1) without asking for elevation" \
+    bash -c "[[ '$(property ALLUSERS)|$(property MSIINSTALLPERUSER)' == '2|1' ]] &&
+             (( \$(msiinfo suminfo '$msi' | sed -n 's/^Source: \([0-9]*\).*/\1/p') & 8 ))"
+check "the installer goes to %LOCALAPPDATA%\\Programs\\Quillantern, with one Start-menu shortcut" \
+    bash -c "msiinfo export '$msi' Directory | tr -d '\r' | grep -qx \$'INSTALLFOLDER\tUserProgramsFolder\tQuillantern' &&
+             msiinfo export '$msi' Directory | tr -d '\r' | grep -qx \$'UserProgramsFolder\tLocalAppDataFolder\tPrograms' &&
+             [[ \$(msiinfo export '$msi' Shortcut | tail -n +4 | cut -f2,3,5 | tr -d '\r') == \$'ProgramMenuFolder\tQuillantern\t[#Quillantern.exe]' ]]"
+for table in CustomAction Registry Extension ProgId Verb ServiceInstall IniFile Environment; do
+    check "the installer has no $table rows" test "$(rows "$table")" -eq 0
+done
+check "a later version replaces it (a major upgrade by the upgrade code)" \
+    bash -c "msiinfo export '$msi' Upgrade | tr -d '\r' | grep -q \$'^{2A41F302-3EC1-4CEA-8E19-9C0CB8EBAF9E}\t\t$version\t' &&
+             msiinfo export '$msi' InstallExecuteSequence | grep -q '^RemoveExistingProducts'"
+mkdir -p "$work/msi" && (cd "$work/msi" && msiextract "$a/$msi" >/dev/null)
+check "the installer's exe is the built one" \
+    cmp "$(find "$work/msi" -name Quillantern.exe | head -n1)" build/win32/Quillantern.exe
 
 # 7. The notices name every runtime library the linker took objects from.
 missing=$(python3 - build/win32/Quillantern.map THIRD-PARTY-NOTICES.txt <<'PY'
