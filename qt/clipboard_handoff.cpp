@@ -1,30 +1,26 @@
 #include "qt/clipboard_handoff.hpp"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QThread>
-#include <xcb/xcb.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <string>
+#include <optional>
 
-#include "qt/clipboard_keeper.hpp"
+#include "keeper/start.hpp"
+#include "x11/xcb_helpers.hpp"
 
 namespace quill::qt {
 
 namespace {
 
-constexpr std::chrono::milliseconds kKeeperReport{700};
 constexpr int kSeeTakeOverMs = 300;
 
-// Gives Qt the events the X server sent until `done` holds, for at most `ms`.
+// Gives Qt the events the display server sent until `done` holds, for at
+// most `ms`.
 template <typename Done>
 void ProcessEventsUntil(Done done, int ms) {
     QDeadlineTimer deadline(ms);
@@ -35,71 +31,52 @@ void ProcessEventsUntil(Done done, int ms) {
     }
 }
 
-// The X display Qt opened: the one named by Qt's -display option, which
-// QApplication has taken out of argv by now, else $DISPLAY (empty).
-std::string DisplayName() {
-    std::ifstream file("/proc/self/cmdline", std::ios::binary);
-    const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string display, previous;
-    for (std::size_t start = 0; start < all.size();) {
-        std::size_t end = all.find('\0', start);
-        if (end == std::string::npos) end = all.size();
-        std::string argument = all.substr(start, end - start);
-        if (previous == "-display" || previous == "--display") display = argument;
-        previous = std::move(argument);
-        start = end + 1;
-    }
-    return display;
+void Complain(const std::string& why) {
+    std::fprintf(stderr, "quillantern: the copied value is not kept after the window closed: %s\n", why.c_str());
 }
 
-xcb_window_t ClipboardOwner(xcb_connection_t* connection) {
-    constexpr char kName[] = "CLIPBOARD";
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof kName - 1, kName), nullptr),
-        &std::free);
-    if (!atom || atom->atom == XCB_NONE) return XCB_NONE;
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr),
-        &std::free);
-    return owner ? owner->owner : XCB_NONE;
-}
-
-void HandOver(bool keep_copy) {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+void HandOver(bool keep_copy, const std::string& x11_display) {
+    const QString platform = QGuiApplication::platformName();
+    const bool x11 = platform == QLatin1String("xcb");
+    if (!x11 && !platform.startsWith(QLatin1String("wayland"))) return;
     QClipboard* clipboard = QGuiApplication::clipboard();
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!clipboard || !x11 || !x11->connection()) return;
+    if (!clipboard) return;
     // A takeover before the close is seen before deciding.
     QCoreApplication::processEvents();
-    if (clipboard->ownsSelection()) clipboard->clear(QClipboard::Selection);
-    if (!keep_copy || !clipboard->ownsClipboard()) return;
+    keeper::HandOff hand_off;
+    if (x11) {
+        auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!native || !native->connection()) return;
+        if (clipboard->ownsSelection()) clipboard->clear(QClipboard::Selection);
+        if (!keep_copy || !clipboard->ownsClipboard()) return;
+        hand_off.owner = x11::ClipboardOwner(native->connection());
+        if (hand_off.owner == XCB_NONE) return;
+        hand_off.display = x11_display;
+    } else {
+        if (!keep_copy || !clipboard->ownsClipboard()) return;
+        hand_off.kind = keeper::Kind::Wayland;
+    }
     const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
     if (!data || !data->hasText()) return;
+    hand_off.text = data->text().toStdString();
 
-    const QByteArray text = data->text().toUtf8();
-    const xcb_window_t owner = ClipboardOwner(x11->connection());
-    if (owner == XCB_NONE) return;
-    const KeeperResult started =
-        StartClipboardKeeper(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), owner,
-                             DisplayName(), kKeeperReport);
-    if (started.outcome == KeeperStart::Failed) {
-        std::fprintf(stderr, "quillantern: the copied value is not kept after the window closed: %s\n",
-                     started.error.c_str());
-        return;
-    }
-    // Qt hands CLIPBOARD to a clipboard manager itself if it still owns it
-    // when the application goes, and waits up to five seconds for an answer:
-    // let it see that the keeper owns it now.
-    if (started.outcome == KeeperStart::Kept) {
+    const std::optional<std::string> path = keeper::KeeperPath(QCoreApplication::applicationFilePath().toStdString());
+    if (!path) return Complain(std::string(keeper::kKeeperName) + " is not installed beside the program");
+    const keeper::KeeperResult started = keeper::StartKeeper(*path, hand_off, keeper::kReportWithin);
+    if (started.outcome == keeper::KeeperStart::Failed) return Complain(started.error);
+    // Qt hands CLIPBOARD to an X11 clipboard manager itself if it still owns
+    // it when the application goes, and waits up to five seconds for an
+    // answer: let it see that the keeper owns it now.
+    if (x11 && started.outcome == keeper::KeeperStart::Kept) {
         ProcessEventsUntil([clipboard] { return !clipboard->ownsClipboard(); }, kSeeTakeOverMs);
     }
 }
 
 }  // namespace
 
-void HandOverClipboardAtExit(bool keep_copy) noexcept {
+void HandOverClipboardAtExit(bool keep_copy, const std::string& x11_display) noexcept {
     try {
-        HandOver(keep_copy);
+        HandOver(keep_copy, x11_display);
     } catch (...) {
         std::fputs("quillantern: the copied value is not kept after the window closed\n", stderr);
     }

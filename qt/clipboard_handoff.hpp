@@ -1,13 +1,18 @@
-// What the program owns on the X11 clipboard when it ends.
+// What the program owns on the clipboard when it ends.
 #pragma once
+
+#include <string>
 
 namespace quill::qt {
 
 // Call after the event loop has ended, while the QApplication still exists.
-// On X11 it lets go of the PRIMARY selection (no clipboard manager keeps
-// that, and waiting for one only delays the end) and, when `keep_copy` and
-// the program still owns CLIPBOARD, hands the copied text to a detached
-// keeper (qt/clipboard_keeper.hpp). Returns at once elsewhere; never throws.
-void HandOverClipboardAtExit(bool keep_copy) noexcept;
+// When `keep_copy` and the program still owns the clipboard, hands the
+// copied text to the keeper, quillantern-clipboard (keeper/handoff.hpp), for
+// the platform Qt runs on: on X11 (on `x11_display`, the -display argument;
+// empty: $DISPLAY) it also lets go of the PRIMARY selection first (no
+// clipboard manager keeps that, and waiting for one only delays the end); on
+// Wayland (on $WAYLAND_DISPLAY) the keeper serves it where the compositor
+// offers data control. Returns at once elsewhere; never throws.
+void HandOverClipboardAtExit(bool keep_copy, const std::string& x11_display) noexcept;
 
 }  // namespace quill::qt

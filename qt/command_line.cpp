@@ -37,13 +37,14 @@ bool StartsWithOneOf(const std::array<std::string_view, N>& prefixes, std::strin
     return false;
 }
 
-CommandLine Error(std::string message) { return {CommandLine::Action::Error, std::move(message)}; }
+CommandLine Error(std::string message) { return {CommandLine::Action::Error, std::move(message), {}, {}}; }
 
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
     bool help = false;
     bool version = false;
+    std::string platform, display;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         if (argument == "-h" || argument == "--help") {
@@ -63,13 +64,15 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
         if (OneOf(kQtOptionsWithValue, qt_name)) {
             if (i + 1 == arguments.size()) return Error("option '" + std::string(argument) + "' needs a value");
             ++i;
+            if (qt_name == "-platform") platform = arguments[i];
+            if (qt_name == "-display") display = arguments[i];
             continue;
         }
         return Error("unknown option '" + std::string(argument) + "'");
     }
-    if (help) return {CommandLine::Action::Help, {}};
-    if (version) return {CommandLine::Action::Version, {}};
-    return {};
+    if (help) return {CommandLine::Action::Help, {}, {}, {}};
+    if (version) return {CommandLine::Action::Version, {}, {}, {}};
+    return {CommandLine::Action::Run, {}, std::move(platform), std::move(display)};
 }
 
 std::string UsageText() {
@@ -86,13 +89,14 @@ std::string UsageText() {
 
 std::string VersionText() { return "Quillantern " QUILL_VERSION_TEXT "\n"; }
 
-std::optional<int> HandleCommandLine(int argc, const char* const* argv) {
+HandledCommandLine HandleCommandLine(int argc, const char* const* argv) {
     std::vector<std::string_view> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-    const CommandLine command_line = ParseCommandLine(arguments);
+    HandledCommandLine handled{ParseCommandLine(arguments), std::nullopt};
+    const CommandLine& command_line = handled.command_line;
     switch (command_line.action) {
         case CommandLine::Action::Run:
-            return std::nullopt;
+            return handled;
         case CommandLine::Action::Help:
             std::fputs(UsageText().c_str(), stdout);
             break;
@@ -101,10 +105,12 @@ std::optional<int> HandleCommandLine(int argc, const char* const* argv) {
             break;
         case CommandLine::Action::Error:
             std::fprintf(stderr, "quillantern: %s\n\n%s", command_line.error.c_str(), UsageText().c_str());
-            return 2;
+            handled.status = 2;
+            return handled;
     }
     // A full disk or a closed pipe must not look like success.
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    handled.status = std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    return handled;
 }
 
 }  // namespace quill::qt

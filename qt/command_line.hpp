@@ -13,6 +13,12 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     std::string error;  // for Action::Error: what was wrong, in one line
+    // Qt's options the program itself needs to know: the platform plugin
+    // (-platform) and the X display (-display) asked for; empty when not
+    // given (then QT_QPA_PLATFORM and $DISPLAY apply). The last one counts,
+    // as it does for Qt.
+    std::string platform;
+    std::string display;
 };
 
 // argv without the program name.
@@ -21,9 +27,13 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 std::string UsageText();
 std::string VersionText();
 
-// Parses argv and answers --help, --version or a bad option on stdout or
-// stderr. Returns the exit status when the program must stop there, or
-// nothing when the window should open.
-std::optional<int> HandleCommandLine(int argc, const char* const* argv);
+// Parses argv (once, before Qt changes it) and answers --help, --version or
+// a bad option on stdout or stderr: then `status` is the exit status and
+// the program stops there. Otherwise the window opens with `command_line`.
+struct HandledCommandLine {
+    CommandLine command_line;
+    std::optional<int> status;
+};
+HandledCommandLine HandleCommandLine(int argc, const char* const* argv);
 
 }  // namespace quill::qt

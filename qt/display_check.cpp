@@ -10,7 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <mutex>
 
 namespace quill::qt {
 
@@ -28,6 +28,23 @@ std::optional<std::string> DisplayProblem(const DisplaySession& s) {
     }
     return prefix + "Qt's X11 platform plugin is missing; install the Debian package qt6-qpa-plugins" +
            (wayland ? " (or qt6-wayland for this Wayland session)" : "");
+}
+
+std::string FatalStartLine(const std::vector<QtMessage>& said, const std::string& fatal) {
+    const std::string first_line = fatal.substr(0, fatal.find('\n'));
+    if (fatal.find("no Qt platform plugin could be initialized") == std::string::npos) {
+        return "Qt could not start: " + first_line;
+    }
+    std::string complaints;
+    for (const QtMessage& message : said) {
+        if (!message.complaint) continue;
+        if (message.text.starts_with("Could not load the Qt platform plugin")) continue;  // says nothing new
+        const std::size_t begin = message.text.find_first_not_of(" \t\n");
+        if (begin == std::string::npos) continue;
+        const std::size_t end = message.text.find_last_not_of(" \t\n");
+        complaints += (complaints.empty() ? "" : "; ") + message.text.substr(begin, end - begin + 1);
+    }
+    return "cannot open a display: " + (complaints.empty() ? first_line : complaints);
 }
 
 }  // namespace quill::qt
@@ -56,42 +73,36 @@ bool HasPlatformPlugin(const char* file) {
 }
 
 QtMessageHandler qt_handler = nullptr;
-// What Qt said while opening its display: shown as it was if the display
-// opens, summed up in the one line of the failure if it does not.
+// What Qt said while it started: shown as it was if it starts, summed up in
+// the one line of the failure if it does not.
 struct Said {
     QtMsgType type;
     QString message;
 };
+std::mutex said_lock;
 QList<Said> said;
 
 void WhileOpening(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    std::lock_guard lock(said_lock);
     if (type != QtFatalMsg) {
         said.append({type, message});
         return;
     }
-    QStringList complaints;
+    std::vector<QtMessage> messages;
     for (const Said& s : said) {
-        if (s.type != QtWarningMsg && s.type != QtCriticalMsg) continue;
-        if (s.message.startsWith("Could not load the Qt platform plugin")) continue;  // says nothing new
-        complaints << s.message.trimmed();
+        messages.push_back({s.type == QtWarningMsg || s.type == QtCriticalMsg, s.message.toStdString()});
     }
-    if (complaints.isEmpty()) complaints << message.section('\n', 0, 0);
-    std::fprintf(stderr, "quillantern: cannot open a display: %s\n", qPrintable(complaints.join("; ")));
+    std::fprintf(stderr, "quillantern: %s\n", FatalStartLine(messages, message.toStdString()).c_str());
     std::fflush(stderr);
     std::_Exit(1);
 }
 
 }  // namespace
 
-DisplaySession CurrentSession(int argc, char** argv) {
+DisplaySession CurrentSession(const std::string& platform_argument, const std::string& display_argument) {
     DisplaySession session;
-    session.qpa_platform = Environment("QT_QPA_PLATFORM");
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
-            session.qpa_platform = argv[i + 1];
-        }
-    }
-    session.x11_display = Environment("DISPLAY");
+    session.qpa_platform = platform_argument.empty() ? Environment("QT_QPA_PLATFORM") : platform_argument;
+    session.x11_display = display_argument.empty() ? Environment("DISPLAY") : display_argument;
     session.wayland_display = Environment("WAYLAND_DISPLAY");
     session.has_xcb_plugin = HasPlatformPlugin("libqxcb.so");
     session.has_wayland_plugin = HasPlatformPlugin("libqwayland-generic.so");
@@ -102,8 +113,12 @@ DisplayOpening::DisplayOpening() { qt_handler = qInstallMessageHandler(WhileOpen
 
 DisplayOpening::~DisplayOpening() {
     qInstallMessageHandler(qt_handler);
-    for (const Said& s : said) qt_handler(s.type, QMessageLogContext(), s.message);
-    said.clear();
+    QList<Said> shown;
+    {
+        std::lock_guard lock(said_lock);
+        shown.swap(said);
+    }
+    for (const Said& s : shown) qt_handler(s.type, QMessageLogContext(), s.message);
 }
 
 }  // namespace quill::qt

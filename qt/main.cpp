@@ -10,16 +10,16 @@
 #include <optional>
 
 #include "qt/clipboard_handoff.hpp"
-#include "qt/clipboard_keeper.hpp"
 #include "qt/command_line.hpp"
 #include "qt/display_check.hpp"
 #include "qt/form_widget.hpp"
 
 int main(int argc, char** argv) {
-    // Started by the program itself to keep a copied value (never by a user).
-    if (quill::qt::IsClipboardKeeper(argc, argv)) return quill::qt::RunClipboardKeeper();
-    if (const auto status = quill::qt::HandleCommandLine(argc, argv)) return *status;  // before Qt: no display needed
-    if (const auto problem = quill::qt::DisplayProblem(quill::qt::CurrentSession(argc, argv))) {
+    // Read once, before Qt: --help and --version need no display.
+    const auto [command_line, stop_status] = quill::qt::HandleCommandLine(argc, argv);
+    if (stop_status) return *stop_status;
+    if (const auto problem =
+            quill::qt::DisplayProblem(quill::qt::CurrentSession(command_line.platform, command_line.display))) {
         std::fprintf(stderr, "quillantern: %s\n", problem->c_str());
         return 1;
     }
@@ -43,6 +43,6 @@ int main(int argc, char** argv) {
     const int status = QApplication::exec();
     const int exit_code = window.ExitCode() != 0 ? window.ExitCode() : status;
     // The copied value outlives the window, as it does on Windows.
-    quill::qt::HandOverClipboardAtExit(exit_code == 0);
+    quill::qt::HandOverClipboardAtExit(exit_code == 0, command_line.display);
     return exit_code;
 }

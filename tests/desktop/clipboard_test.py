@@ -1,10 +1,14 @@
-"""The copied value outlives the window, as a user meets it on X11: pick
-orange, copy, close the window through the window manager, paste elsewhere
-with xclip. The program itself ends at once; whatever keeps the value ends
-as soon as another client owns the clipboard, or, where a clipboard manager
-runs, within a second.
+"""The copied value outlives the window, as a user meets it: pick orange,
+copy, close the window through the window manager (or the compositor),
+paste elsewhere. The program itself ends with 0; its keeper,
+quillantern-clipboard, serves the value until another client copies, or,
+where a clipboard manager saves it, hands it over and ends.
 
-  tools/desktop-run.sh --wm openbox /usr/bin/python3 tests/desktop/clipboard_test.py EXE [REPORT.xml]
+  tools/desktop-run.sh --wm openbox /usr/bin/python3 tests/desktop/clipboard_test.py x11 EXE [REPORT.xml]
+  tools/desktop-run.sh --sway /usr/bin/python3 tests/desktop/clipboard_test.py sway EXE [REPORT.xml]
+
+Bounds here only catch a hang; how fast the program ends is measured by
+make bench (bench/keeper_footprint.py), never asserted.
 """
 import contextlib
 import os
@@ -12,100 +16,129 @@ import subprocess
 import sys
 import time
 
+import clipboard_peers
 import desktop
 
 ORANGE = "33023"
+HANG = 30  # seconds
 
 
-def program_processes(exe):
-    """Pids of live processes of `exe` on this test's display (a keeper
-    included, whatever its parent now is); zombies count as ended."""
-    exe = os.path.realpath(exe)
-    display = os.environ["DISPLAY"].encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            if os.path.realpath(f"/proc/{entry}/exe") != exe:
-                continue
-            with open(f"/proc/{entry}/stat", "rb") as stat:
-                if stat.read().rsplit(b")", 1)[1].split()[0] == b"Z":
-                    continue
-            with open(f"/proc/{entry}/environ", "rb") as environ:
-                if b"DISPLAY=" + display not in environ.read().split(b"\0"):
-                    continue
-        except OSError:
-            continue  # ended meanwhile
-        found.append(int(entry))
-    return found
+def keeper(exe):
+    return os.path.join(os.path.dirname(os.path.realpath(exe)), "quillantern-clipboard")
 
 
-def stop(pids):
-    for pid in pids:
-        try:
-            os.kill(pid, 15)
-        except ProcessLookupError:
-            pass
+def left(exe):
+    """The program's processes, its keeper's included."""
+    return clipboard_peers.processes(exe, keeper(exe))
 
 
-def take_clipboard(text):
-    """Another program copies: xclip owns CLIPBOARD in the foreground until
-    it loses it (stopped by its pid at the end)."""
-    taker = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", "-quiet"], stdin=subprocess.PIPE,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    taker.stdin.write(text.encode())
-    taker.stdin.close()
-    desktop.wait_for(lambda: desktop.clipboard_text() == text, 5, f"xclip to own the clipboard with {text!r}")
-    return taker
-
-
-def nothing_left(exe, seconds=1.0):
-    """No process of the program is left, at the latest `seconds` from now."""
-    desktop.wait_for(lambda: not program_processes(exe), seconds, "every process of the program to end")
-
-
-def run_and_close(exe, copy=True, before_close=None):
-    """Picks orange, copies (or not), closes through the window manager;
-    checks that the program ends at once with 0. Returns the close time."""
-    with desktop.Program(exe) as program:
-        program.window()
-        program.pick(255, 128, 0)
-        if copy:
-            program.copy()
-            desktop.wait_for(lambda: desktop.clipboard_text() == ORANGE, 5, "the copy")
-        if before_close:
-            before_close()
-        desktop.close_through_wm(desktop.x11_window(program.pid))
-        closed = time.monotonic()
-        code = program.wait_exit(1.0)
-        assert code == 0, f"exit code {code!r} within a second of the close; output: {program.output()!r}"
-        return closed
-
-
-@contextlib.contextmanager
-def cleaned_up(exe):
-    """Yields a list for the clipboard takers a case starts; at the end
-    stops them and whatever of the program is left, by pid."""
-    takers = []
-    try:
-        yield takers
-    finally:
-        stop(program_processes(exe))
-        for taker in takers:
-            taker.terminate()
-            taker.wait(timeout=5)
+def nothing_left(exe, why):
+    desktop.wait_for(lambda: not left(exe), HANG, f"every process of the program to end ({why})")
 
 
 def until(moment):
     time.sleep(max(0.0, moment - time.monotonic()))
 
 
+def close_x11(program):
+    desktop.close_through_wm(desktop.x11_window(program.pid))
+
+
+def wayland_text():
+    """The clipboard as a Wayland client pastes it, or None."""
+    result = desktop.run("wl-paste", "--no-newline", check=False, timeout=10)
+    return result.stdout if result.returncode == 0 else None
+
+
+def close_sway(program):
+    desktop.run("swaymsg", "[app_id=quillantern] kill")
+
+
+def copy_by_key(program):
+    """The copy button pressed from the keyboard: a Wayland compositor takes
+    a selection only from a client that had input, so not from an AT-SPI
+    action."""
+    import pyatspi
+    button = program.find(program.window(), "push button", "Copiaza in clipboard")
+    button.queryComponent().grabFocus()
+    desktop.wait_for(lambda: button.getState().contains(pyatspi.STATE_FOCUSED), HANG, "the copy button's focus")
+    desktop.keys("space")
+
+
+X11 = {"env": {"QT_QPA_PLATFORM": "xcb"}, "copy": lambda program: program.copy(), "close": close_x11,
+       "paste": desktop.clipboard_text}
+SWAY = {"env": {"QT_QPA_PLATFORM": "wayland"}, "copy": copy_by_key, "close": close_sway, "paste": wayland_text}
+
+
+def run_and_close(exe, session, copy=True, before_close=None):
+    """Picks orange, copies (or not), closes; checks that the program ends
+    with 0. Returns the close's time."""
+    with desktop.Program(exe, env=session["env"]) as program:
+        program.window()
+        program.pick(255, 128, 0)
+        if copy:
+            session["copy"](program)
+            desktop.wait_for(lambda: session["paste"]() == ORANGE, HANG, "the copy to paste")
+        if before_close:
+            before_close()
+        session["close"](program)
+        closed = time.monotonic()
+        code = program.wait_exit(HANG)
+        assert code == 0, f"exit code {code!r} after the close; output: {program.output()!r}"
+        return closed
+
+
+def pastes_later(closed, paste):
+    for after in (1, 5):
+        until(closed + after)
+        assert paste() == ORANGE, f"{after} s after the close: {paste()!r}"
+
+
+@contextlib.contextmanager
+def cleaned_up(exe):
+    """Yields a list for the processes a case starts (other programs that
+    copy, managers); at the end stops them and whatever of the program is
+    left, by pid."""
+    started = []
+    try:
+        yield started
+    finally:
+        clipboard_peers.stop(left(exe))
+        for process in started:
+            if hasattr(process, "terminate"):
+                process.terminate()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait(timeout=10)
+            else:
+                process.stop()
+
+
+def take_clipboard(text, command, paste):
+    """Another program copies and owns the clipboard until it is stopped."""
+    taker = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    taker.stdin.write(text.encode())
+    taker.stdin.close()
+    desktop.wait_for(lambda: paste() == text, HANG, f"another program to own the clipboard with {text!r}")
+    return taker
+
+
+def xclip_copy(text):
+    return take_clipboard(text, ["xclip", "-selection", "clipboard", "-i", "-quiet"], desktop.clipboard_text)
+
+
+def wl_copy(text):
+    return take_clipboard(text, ["wl-copy", "--foreground"], wayland_text)
+
+
+# --- X11 -----------------------------------------------------------------------
 def copy_close_paste(exe):
-    with cleaned_up(exe) as takers:
-        closed = run_and_close(exe)
+    with cleaned_up(exe) as started:
+        closed = run_and_close(exe, X11)
         assert "Quillantern" not in desktop.run("wmctrl", "-l").stdout, "a window is left"
-        assert program_processes(exe), "nothing keeps the value"
+        assert left(exe), "nothing keeps the value"
         targets = desktop.run("xclip", "-selection", "clipboard", "-t", "TARGETS", "-o").stdout.split()
         for target in ("UTF8_STRING", "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8"):
             assert target in targets, f"{target} not offered: {targets}"
@@ -113,49 +146,94 @@ def copy_close_paste(exe):
             assert pasted.stdout == ORANGE, f"as {target}: {pasted.stdout!r} {pasted.stderr!r}"
         refused = desktop.run("xclip", "-selection", "clipboard", "-t", "image/png", "-o", check=False, timeout=5)
         assert refused.returncode != 0 and not refused.stdout, "a target never offered was answered"
-        for after in (1, 5):
-            until(closed + after)
-            assert desktop.clipboard_text() == ORANGE, f"{after} s after the close: {desktop.clipboard_text()!r}"
-        takers.append(take_clipboard("another value"))
-        nothing_left(exe)
+        pastes_later(closed, desktop.clipboard_text)
+        started.append(xclip_copy("another value"))
+        nothing_left(exe, "another program copied")
         assert desktop.clipboard_text() == "another value"
 
 
 def nothing_copied_or_taken_over(exe):
-    with cleaned_up(exe) as takers:
-        run_and_close(exe, copy=False)
-        nothing_left(exe)
-        run_and_close(exe, before_close=lambda: takers.append(take_clipboard("taken before the close")))
-        nothing_left(exe)
+    with cleaned_up(exe) as started:
+        run_and_close(exe, X11, copy=False)
+        nothing_left(exe, "nothing was copied")
+        run_and_close(exe, X11, before_close=lambda: started.append(xclip_copy("taken before the close")))
+        nothing_left(exe, "another program copied before the close")
         assert desktop.clipboard_text() == "taken before the close"
 
 
-def clipboard_manager_keeps_it(exe):
-    manager = subprocess.Popen(["xfce4-clipman"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        desktop.wait_for(lambda: desktop.selection_owner("CLIPBOARD_MANAGER"), 20,
-                         "xfce4-clipman to own CLIPBOARD_MANAGER")
-        closed = run_and_close(exe)
-        until(closed + 1)
-        assert not program_processes(exe), "a process of the program is left a second after the close"
-        assert desktop.clipboard_text() == ORANGE, f"after the close: {desktop.clipboard_text()!r}"
-    finally:
-        stop(program_processes(exe))
-        manager.terminate()
+def process_manager(*command):
+    def start():
+        return subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return start
+
+
+# name, how it starts, whether it saves the value (else it never answers)
+MANAGERS = [
+    ("the reference fake", lambda: clipboard_peers.Manager("reference"), True),
+    ("a fake that never answers", lambda: clipboard_peers.Manager("silent"), False),
+    ("xfsettingsd", process_manager("xfsettingsd", "--no-daemon", "--replace"), True),
+    # It never answers a request to save: it takes the value itself only
+    # once nobody owns CLIPBOARD, a moment the keeper never leaves.
+    ("xfce4-clipman", process_manager("xfce4-clipman"), False),
+]
+
+
+def clipboard_managers(exe):
+    failures = []
+    for name, start, saves in MANAGERS:
         try:
-            manager.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            manager.kill()
-            manager.wait(timeout=5)
+            with cleaned_up(exe) as started:
+                started.append(start())
+                desktop.wait_for(lambda: desktop.selection_owner("CLIPBOARD_MANAGER"), HANG,
+                                 f"{name} to own CLIPBOARD_MANAGER")
+                closed = run_and_close(exe, X11)
+                if saves:
+                    nothing_left(exe, f"{name} saved the value")
+                pastes_later(closed, desktop.clipboard_text)
+                if not saves:
+                    assert left(exe), "the value was left to a manager that never answered"
+                    started.append(xclip_copy("another value"))
+                    nothing_left(exe, "another program copied")
+            desktop.wait_for(lambda: not desktop.selection_owner("CLIPBOARD_MANAGER"), HANG,
+                             f"{name} to end")
+        except Exception as error:  # one manager's fault must not hide the others'
+            failures.append(f"{name}: {type(error).__name__}: {error}")
+    assert not failures, "; ".join(failures)
+
+
+# --- Wayland (sway: data control, no clipboard manager) --------------------------
+def sway_copy_close_paste(exe):
+    with cleaned_up(exe) as started:
+        closed = run_and_close(exe, SWAY)
+        assert left(exe), "nothing keeps the value"
+        types = desktop.run("wl-paste", "--list-types").stdout.split("\n")
+        for mime_type in ("text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING", "TEXT"):
+            assert mime_type in types, f"{mime_type} not offered: {types}"
+            pasted = desktop.run("wl-paste", "--no-newline", "--type", mime_type, check=False, timeout=10)
+            assert pasted.stdout == ORANGE, f"as {mime_type}: {pasted.stdout!r} {pasted.stderr!r}"
+        pastes_later(closed, wayland_text)
+        started.append(wl_copy("another value"))
+        nothing_left(exe, "another program copied")
+        assert wayland_text() == "another value"
+
+
+def sway_nothing_copied(exe):
+    with cleaned_up(exe):
+        run_and_close(exe, SWAY, copy=False)
+        nothing_left(exe, "nothing was copied")
 
 
 def main():
-    exe = sys.argv[1]
-    report = desktop.Report("ClipboardAfterClose")
-    report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", copy_close_paste, exe)
-    report.check("NothingLeftWithoutACopyOrAfterATakeoverBeforeTheClose", nothing_copied_or_taken_over, exe)
-    report.check("ClipboardManagerKeepsTheValueAndNothingIsLeftAfterASecond", clipboard_manager_keeps_it, exe)
-    return report.finish(sys.argv[2] if len(sys.argv) > 2 else None)
+    mode, exe = sys.argv[1], sys.argv[2]
+    report = desktop.Report("ClipboardAfterClose" + ("" if mode == "x11" else "Sway"))
+    if mode == "x11":
+        report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", copy_close_paste, exe)
+        report.check("NothingLeftWithoutACopyOrAfterATakeoverBeforeTheClose", nothing_copied_or_taken_over, exe)
+        report.check("EachClipboardManagerKeepsTheValueOrTheKeeperDoes", clipboard_managers, exe)
+    else:
+        report.check("CopyKillAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", sway_copy_close_paste, exe)
+        report.check("NothingLeftWithoutACopy", sway_nothing_copied, exe)
+    return report.finish(sys.argv[3] if len(sys.argv) > 3 else None)
 
 
 if __name__ == "__main__":

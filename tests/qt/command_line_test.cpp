@@ -54,6 +54,26 @@ TEST(CommandLine, ActionsForEachKindOfArgument) {
     }
 }
 
+TEST(CommandLine, ThePlatformAndDisplayAskedForAreTheLastOnesGivenAsOptions) {
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string_view platform, display;
+    } cases[] = {
+        {{}, "", ""},
+        {{"-platform", "offscreen", "--display", ":3"}, "offscreen", ":3"},
+        {{"--platform", "xcb", "-platform", "wayland", "-display", ":1", "-display", ":2"}, "wayland", ":2"},
+        // Values of other options, never options themselves.
+        {{"-title", "-platform", "-name", "-display"}, "", ""},
+        {{"-qwindowtitle", "-display", "-platform", "-title"}, "-title", ""},
+    };
+    for (const auto& c : cases) {
+        const CommandLine parsed = ParseCommandLine(c.arguments);
+        ASSERT_EQ(parsed.action, Action::Run);
+        EXPECT_EQ(parsed.platform, c.platform);
+        EXPECT_EQ(parsed.display, c.display);
+    }
+}
+
 TEST(CommandLine, TextsNameTheProgramItsVersionAndOptions) {
     EXPECT_EQ(VersionText(), "Quillantern 1.00\n");
     const std::string usage = UsageText();
