@@ -100,6 +100,9 @@ screenshot: native win32
 bench: native win32
 	@tools/xvfb-run.sh python3 bench/qt_startup.py $(NATIVE) $(or $(ROUNDS),40)
 	@tools/wine-run.sh $(WIN)/bench_launcher.exe $(or $(ROUNDS),40)
+	@tools/install-deps.sh --desktop
+	@tools/desktop-run.sh --wm openbox /usr/bin/python3 bench/keeper_footprint.py x11 $(NATIVE) $(or $(CLOSE_ROUNDS),10)
+	@tools/desktop-run.sh --sway /usr/bin/python3 bench/keeper_footprint.py wayland $(NATIVE)
 
 install: quillantern
 	@cmake --install $(NATIVE) --prefix $(PREFIX)
