@@ -11,7 +11,6 @@ ends, and, with a clipboard manager that saves the value, until nothing of
 it is left. wayland (sway, data control): beside `wl-copy`.
 """
 import os
-import socket
 import statistics
 import subprocess
 import sys
@@ -49,18 +48,9 @@ def paste(command):
 
 
 def start_keeper(helper, kind, owner=0):
-    """The helper started as the program starts it, its hand-off on
-    descriptor 3; returns it once it reports that it keeps the text."""
-    ours, theirs = socket.socketpair()
-    fd = theirs.fileno()
-    keeper = subprocess.Popen([helper], pass_fds=(3, fd), preexec_fn=lambda: os.dup2(fd, 3),
-                              stdin=subprocess.DEVNULL, start_new_session=True)
-    theirs.close()
-    ours.sendall(f"{kind}{owner:08x}\n\n{TEXT}".encode())
-    ours.shutdown(socket.SHUT_WR)
-    ours.settimeout(HANG)
-    report = ours.recv(1)
-    ours.close()
+    """The helper, once it reports that it keeps the text."""
+    import clipboard_peers
+    keeper, report = clipboard_peers.start_keeper(helper, kind, TEXT, owner, HANG)
     if report != b"k":
         keeper.kill()
         raise SystemExit(f"keeper_footprint: the keeper reported {report!r}, not that it keeps the text")

@@ -46,6 +46,23 @@ def stop(pids):
             pass
 
 
+def start_keeper(helper, kind, text, owner=0, seconds=30):
+    """quillantern-clipboard started as the program starts it, the hand-off
+    ("x" for X11 from the window `owner`, "w" for Wayland) on descriptor 3.
+    Returns the process and its one-byte report."""
+    import socket
+    ours, theirs = socket.socketpair()
+    fd = theirs.fileno()
+    keeper = subprocess.Popen([helper], pass_fds=(3, fd), preexec_fn=lambda: os.dup2(fd, 3),
+                              stdin=subprocess.DEVNULL, start_new_session=True)
+    theirs.close()
+    with ours:
+        ours.sendall(f"{kind}{owner:08x}\n\n{text}".encode())
+        ours.shutdown(socket.SHUT_WR)
+        ours.settimeout(seconds)
+        return keeper, ours.recv(1)
+
+
 class Manager:
     """A fake manager (see above) run as its own process, stopped by its pid."""
 

@@ -6,6 +6,7 @@ where a clipboard manager saves it, hands it over and ends.
 
   tools/desktop-run.sh --wm openbox /usr/bin/python3 tests/desktop/clipboard_test.py x11 EXE [REPORT.xml]
   tools/desktop-run.sh --sway /usr/bin/python3 tests/desktop/clipboard_test.py sway EXE [REPORT.xml]
+  tools/desktop-run.sh --weston /usr/bin/python3 tests/desktop/clipboard_test.py weston EXE [REPORT.xml]
 
 Bounds here only catch a hang; how fast the program ends is measured by
 make bench (bench/keeper_footprint.py), never asserted.
@@ -223,16 +224,25 @@ def sway_nothing_copied(exe):
         nothing_left(exe, "nothing was copied")
 
 
+# --- Wayland without data control (weston keeps nothing itself) -----------------
+def weston_no_keeper(exe):
+    keeper_process, report = clipboard_peers.start_keeper(keeper(exe), "w", ORANGE, seconds=HANG)
+    code = keeper_process.wait(timeout=HANG)
+    assert (report, code) == (b"n", 0), f"report {report!r}, exit code {code}: a keeper without data control"
+
+
 def main():
     mode, exe = sys.argv[1], sys.argv[2]
-    report = desktop.Report("ClipboardAfterClose" + ("" if mode == "x11" else "Sway"))
+    report = desktop.Report("ClipboardAfterClose" + {"x11": "", "sway": "Sway", "weston": "Weston"}[mode])
     if mode == "x11":
         report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", copy_close_paste, exe)
         report.check("NothingLeftWithoutACopyOrAfterATakeoverBeforeTheClose", nothing_copied_or_taken_over, exe)
         report.check("EachClipboardManagerKeepsTheValueOrTheKeeperDoes", clipboard_managers, exe)
-    else:
+    elif mode == "sway":
         report.check("CopyKillAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", sway_copy_close_paste, exe)
         report.check("NothingLeftWithoutACopy", sway_nothing_copied, exe)
+    else:
+        report.check("NoKeeperWhereTheCompositorOffersNoDataControl", weston_no_keeper, exe)
     return report.finish(sys.argv[3] if len(sys.argv) > 3 else None)
 
 
