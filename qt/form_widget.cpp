@@ -21,6 +21,7 @@
 
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
+#include "x11/xcb_helpers.hpp"
 #include "qt/window_icon.hpp"
 
 namespace quill::qt {
@@ -107,23 +108,12 @@ bool OnWayland() { return QGuiApplication::platformName().startsWith("wayland");
 
 // X11 window managers learn from the Motif hints which functions a window
 // allows. Qt always adds resizing to them; a fixed dialog frame allows moving
-// and closing only, with border, title and window menu.
+// and closing only (x11/xcb_helpers.hpp). If the server does not answer, the
+// frame Qt asked for stays.
 void AskForFixedFrame(QWidget& window) {
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) return;
-    xcb_connection_t* connection = x11->connection();
-    static constexpr char kName[] = "_MOTIF_WM_HINTS";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
-    if (!atom) return;  // the frame Qt asked for stays
-    enum : std::uint32_t { kFunctions = 1, kDecorations = 2 };
-    enum : std::uint32_t { kMove = 4, kClose = 32 };
-    enum : std::uint32_t { kBorder = 2, kTitle = 8, kMenu = 16 };
-    const std::uint32_t hints[5] = {kFunctions | kDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), atom->atom,
-                        atom->atom, 32, 5, hints);
-    std::free(atom);
-    xcb_flush(connection);
+    auto* native = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!native || !native->connection()) return;
+    x11::AskForFixedFrame(native->connection(), static_cast<xcb_window_t>(window.winId()));
 }
 
 }  // namespace
