@@ -182,11 +182,13 @@ void FormWidget::LayOut(int layout_dpi) {
         // A compositor may maximise or fullscreen any window (weston does,
         // by its key bindings, whatever the size limits) and then requires
         // the configured size, which Qt 6.4 would clamp to a maximum size
-        // and die of a protocol error. So on Wayland the window has a
-        // minimum size only, and keeps its own size itself (resizeEvent).
+        // and die of a protocol error. So Qt's own maximum stays open, the
+        // compositor is told the fixed size directly, and the window keeps
+        // its own size itself (resizeEvent).
         setMinimumSize(client_size_);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         resize(client_size_);
+        wayland_size_.SetContentSize(client_size_);
     } else {
         setFixedSize(client_size_);
     }

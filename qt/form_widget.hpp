@@ -14,6 +14,7 @@
 #include "form/form.hpp"
 #include "form/layout.hpp"
 #include "qt/control_adapters.hpp"
+#include "qt/wayland_size.hpp"
 
 namespace quill::qt {
 
@@ -53,6 +54,7 @@ private:
     void ReportAndEnd(std::uint32_t number, const std::string& description) noexcept;
 
     QWidget* form_area_;  // the client area's controls, at their fixed size
+    FixedWaylandSize wayland_size_{*this};
     QSize client_size_;
     // A window manager insists when it forces the state again within
     // kInsistence of the last time, kStateRequests times in a row.

@@ -15,7 +15,8 @@
 #             root); exports WAYLAND_DISPLAY and SWAYSOCK (its IPC socket,
 #             for swaymsg)
 # Exports QUILL_DESKTOP_PIDS (the pids of what it started) for tests that
-# check that nothing else is left. Everything it starts is stopped by its
+# check that nothing else is left, and QUILL_DESKTOP_LOGS (the folder of the
+# session's logs: *.log). Everything it starts is stopped by its
 # process id when the command ends, fails or is interrupted. The command is
 # bounded by QUILL_DESKTOP_TIMEOUT seconds (default 600).
 set -euo pipefail
@@ -57,18 +58,37 @@ on_session_end() {
 }
 begin_session
 
-wait_until() {  # SECONDS WHAT COMMAND...: polls COMMAND every 0.1 s
-    local limit=$1 what=$2; shift 2
+# Polls COMMAND every 0.1 s until it succeeds. The bound only catches a
+# hang: a busy machine takes seconds, not a minute. With a pid, it stops as
+# soon as that process has died; either way it shows the process's log.
+wait_until() {  # SECONDS WHAT PID|- LOG|- COMMAND...
+    local limit=$1 what=$2 pid=$3 log=$4; shift 4
     for _ in $(seq $((limit * 10))); do
         "$@" >/dev/null 2>&1 && return 0
+        if [[ $pid != - ]] && ! kill -0 "$pid" 2>/dev/null; then
+            echo "desktop-run: $what ended before it came up" >&2
+            [[ $log == - ]] || tail -n 20 "$log" >&2
+            exit 2
+        fi
         sleep 0.1
     done
     echo "desktop-run: $what did not come up within $limit s" >&2
+    [[ $log == - ]] || tail -n 20 "$log" >&2
     exit 2
 }
 
+# weston's X11 backend moves its pointer by the X pointer's relative motion
+# from where the X pointer last entered its window, so a pointer already
+# inside when weston starts leaves weston's pointer elsewhere than X's. The
+# screen is taller than weston's window, so that a test can move the pointer
+# out (QUILL_POINTER_OUTSIDE) and enter it again exactly where it clicks.
+screen=1024x768
+if [[ $weston -eq 1 ]]; then
+    screen=1024x800
+    export QUILL_POINTER_OUTSIDE="512 790"
+fi
 if [[ -z ${QUILL_XVFB_PID:-} || -z ${DISPLAY:-} ]]; then
-    start_xvfb "${QUILL_SCREEN:-1024x768}" "$tmp"
+    start_xvfb "${QUILL_SCREEN:-$screen}" "$tmp"
 fi
 
 # A runtime folder of our own: the accessibility bus and weston put their
@@ -78,14 +98,14 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 # A session bus of our own, in its own process group.
 setsid dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$tmp/bus" >"$tmp/bus.log" 2>&1 &
 bus_pid=$!
-wait_until 10 "the session bus" test -s "$tmp/bus"
+wait_until 60 "the session bus" "$bus_pid" "$tmp/bus.log" test -s "$tmp/bus"
 export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$tmp/bus")
 # Qt offers its accessibility tree over AT-SPI even without a screen reader
 # running, so that tests can drive the window as one would.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # A desktop session starts the accessibility bus at login; so do we (the bus
 # activates it on this first call).
-wait_until 10 "the accessibility bus" dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+wait_until 60 "the accessibility bus" - - dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
     org.a11y.Bus.GetAddress
 pids=("$bus_pid")
 
@@ -96,16 +116,18 @@ if [[ -n $wm ]]; then
         *) echo "desktop-run: unknown window manager $wm" >&2; exit 2 ;;
     esac
     wm_pid=$!
-    wait_until 20 "$wm" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+    wait_until 60 "$wm" "$wm_pid" "$tmp/wm.log" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
     pids+=("$wm_pid")
 fi
 
 if [[ $weston -eq 1 ]]; then
     socket=quill-wayland-$$
-    weston --backend=x11-backend.so --socket="$socket" --width=1024 --height=768 --idle-time=0 \
+    # (The pixman renderer: llvmpipe's GL costs a busy machine seconds of
+    # lag between an input event and its delivery.)
+    weston --backend=x11-backend.so --use-pixman --socket="$socket" --width=1024 --height=768 --idle-time=0 \
         --no-config >"$tmp/weston.log" 2>&1 &
     weston_pid=$!
-    wait_until 20 "weston" test -S "$XDG_RUNTIME_DIR/$socket"
+    wait_until 60 "weston" "$weston_pid" "$tmp/weston.log" test -S "$XDG_RUNTIME_DIR/$socket"
     export WAYLAND_DISPLAY=$socket
     pids+=("$weston_pid")
 fi
@@ -127,13 +149,16 @@ if [[ $sway -eq 1 ]]; then
     WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
         "${as_user[@]}" sway --config "$tmp/sway.config" >"$tmp/sway.log" 2>&1 &
     sway_pid=$!
-    wait_until 20 "sway" sh -c 'ls "$XDG_RUNTIME_DIR" | grep -q "^wayland-[0-9]*$" && swaymsg -t get_version'
+    wait_until 60 "sway" "$sway_pid" "$tmp/sway.log" sh -c 'ls "$XDG_RUNTIME_DIR" | grep -q "^wayland-[0-9]*$" && swaymsg -t get_version'
     WAYLAND_DISPLAY=$(ls "$XDG_RUNTIME_DIR" | grep '^wayland-[0-9]*$' | head -n1)
     export WAYLAND_DISPLAY
     pids+=("$sway_pid")
 fi
 
 export QUILL_DESKTOP_PIDS="${pids[*]}"
+# Where the session's own logs are (the compositor's, the window manager's),
+# for a failed test to keep beside its report.
+export QUILL_DESKTOP_LOGS=$tmp
 run_bounded "${QUILL_DESKTOP_TIMEOUT:-600}" "$@"
 if [[ $status -ne 0 && -n $weston_pid ]]; then
     echo "desktop-run: weston's log:" >&2

@@ -24,7 +24,10 @@ for option in "$@"; do
     case $option in
         # (qt6-wayland for Wayland sessions, and Qt's translations of its
         # colour dialog.)
-        --qt) packages+=(qt6-base-dev libxcb1-dev pkg-config qt6-qpa-plugins qt6-wayland qt6-translations-l10n
+        # (qt6-base-private-dev and wayland-protocols: the window's size
+        # limits go to a Wayland compositor through Qt's native handles.)
+        --qt) packages+=(qt6-base-dev qt6-base-private-dev wayland-protocols libxcb1-dev pkg-config qt6-qpa-plugins
+                         qt6-wayland qt6-translations-l10n
                          fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
         # The Linux window on real desktops: a window manager, a Wayland
         # compositor, a session bus with the accessibility bus, Qt's own

@@ -21,12 +21,12 @@ start_xvfb() {
     Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
         3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         [[ -s $tmp/display ]] && break
         kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 2; }
         sleep 0.1
     done
-    [[ -s $tmp/display ]] || { echo "Xvfb gave no display within 10 s" >&2; exit 2; }
+    [[ -s $tmp/display ]] || { echo "Xvfb gave no display within 60 s" >&2; exit 2; }
     export DISPLAY=":$(head -n1 "$tmp/display")"
     export QUILL_XVFB_PID=$xvfb_pid
 }

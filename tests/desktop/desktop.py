@@ -17,6 +17,12 @@ import pyatspi
 TITLE = "Quillantern"
 
 
+# How long a test waits for anything before it calls it a hang. Every wait
+# is for a state (a window shown, an event delivered), so this only bounds
+# a failure: a busy two-core machine takes seconds, never this long.
+BOUND = 60
+
+
 class Timeout(AssertionError):
     pass
 
@@ -44,8 +50,38 @@ class Report:
     """Named checks, printed and written as a GoogleTest-style XML report so
     that the closing line of `make test` counts them."""
 
-    def __init__(self, suite):
-        self.suite, self.cases, self.failures = suite, [], 0
+    def __init__(self, suite, path=None):
+        self.suite, self.cases, self.failures, self.path = suite, [], 0, path
+        # What a failed check leaves for whoever reads it: the programs it
+        # ran register their logs here (name -> a function that returns
+        # the text).
+        self.logs = {}
+
+    def artefacts(self):
+        """The folder beside the XML report where a failed check leaves
+        a screenshot and the logs."""
+        base = os.path.splitext(self.path)[0] if self.path else os.path.join(tempfile.gettempdir(), self.suite)
+        return base + "-failures"
+
+    def keep_evidence(self, name):
+        folder = os.path.join(self.artefacts(), name)
+        os.makedirs(folder, exist_ok=True)
+        if os.environ.get("DISPLAY"):
+            screenshot(os.path.join(folder, "screen.png"))
+        sources = dict(self.logs)
+        session = os.environ.get("QUILL_DESKTOP_LOGS")
+        if session and os.path.isdir(session):
+            for log in os.listdir(session):
+                if log.endswith(".log"):
+                    sources[log] = lambda path=os.path.join(session, log): open(path, errors="replace").read()
+        for label, read in sources.items():
+            try:
+                text = read()
+            except OSError:
+                continue
+            with open(os.path.join(folder, label if label.endswith(".log") else label + ".log"), "w") as out:
+                out.write(text)
+        return folder
 
     def check(self, name, test, *args):
         try:
@@ -54,6 +90,10 @@ class Report:
             self.failures += 1
             message = f"{type(error).__name__}: {error}"
             print(f"FAILED: {name}: {message}", flush=True)
+            try:
+                print(f"  the screen and the logs are in {self.keep_evidence(name)}", flush=True)
+            except Exception as trouble:  # the failure itself is what counts
+                print(f"  (could not keep the screen and the logs: {trouble})", flush=True)
             text = message.replace("&", "&amp;").replace('"', "&quot;").replace("<", "&lt;")
             self.cases.append(f'<testcase classname="{self.suite}" name="{name}">'
                               f'<failure message="{text}"/></testcase>')
@@ -61,7 +101,8 @@ class Report:
             print(f"ok: {name}", flush=True)
             self.cases.append(f'<testcase classname="{self.suite}" name="{name}"/>')
 
-    def finish(self, path):
+    def finish(self, path=None):
+        path = path or self.path
         print(f"{self.suite}: {self.failures} failed", flush=True)
         if path:
             os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -83,25 +124,27 @@ def descendants(node, depth=6):
 class Program:
     """One run of the program under test, stopped by its pid at the end."""
 
-    def __init__(self, exe, env=None, args=()):
+    def __init__(self, exe, env=None, args=(), report=None):
         self.log = tempfile.NamedTemporaryFile(prefix="quillantern-", suffix=".log", delete=False)
         self.process = subprocess.Popen([exe, *args], env={**os.environ, **(env or {})},
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.pid = self.process.pid
+        if report is not None:
+            report.logs[f"quillantern-{self.pid}"] = self.output
 
     # --- the accessibility tree -------------------------------------------
     def app(self):
         desktop = pyatspi.Registry.getDesktop(0)
         return next(a for a in desktop if a is not None and a.get_process_id() == self.pid)
 
-    def window(self, seconds=10):
+    def window(self, seconds=BOUND):
         """The top-level window titled Quillantern, once it shows."""
         def find():
             return next(w for w in self.app() if w.name == TITLE and
                         w.getState().contains(pyatspi.STATE_SHOWING))
         return wait_for(find, seconds, "the Quillantern window")
 
-    def find(self, root, role, name=None, seconds=10):
+    def find(self, root, role, name=None, seconds=BOUND):
         def look():
             return next(n for n in descendants(root)
                         if n.getRoleName() == role and (name is None or n.name == name))
@@ -118,7 +161,7 @@ class Program:
         boxes = [self.find(window, "text", n) for n in names]
         return [b.queryText().getText(0, -1) for b in boxes]
 
-    def dialog(self, seconds=10):
+    def dialog(self, seconds=BOUND):
         return wait_for(lambda: next(w for w in self.app() if w.getRoleName() == "dialog"
                                      and w.getState().contains(pyatspi.STATE_SHOWING)),
                         seconds, "the colour dialog")
@@ -136,7 +179,7 @@ class Program:
             spins[channel].queryValue().currentValue = value
         self.press("OK" if confirm else "Cancel", dialog)
         wait_for(lambda: not any(w.getRoleName() == "dialog" and w.getState().contains(pyatspi.STATE_SHOWING)
-                                 for w in self.app()), 10, "the dialog to close")
+                                 for w in self.app()), BOUND, "the dialog to close")
 
     def copy(self):
         self.press("Copiaza in clipboard")
@@ -155,6 +198,64 @@ class Program:
         with open(self.log.name, errors="replace") as log:
             return log.read()
 
+    # --- Wayland: what the program's connection received -----------------
+    # A program started with WAYLAND_DEBUG=client logs every event its
+    # compositor sends it. A compositor under load may deliver input late;
+    # these let a test wait until the program has been told what the next
+    # step needs (where the pointer is, that a button went down) instead of
+    # hoping a moment was enough.
+    _EVENT = re.compile(r"^\[[\d.]+\] (\w+)@\d+\.(\w+)\((.*)\)$")
+
+    def wayland_events(self):
+        """[(interface, event, [arguments])] received so far, in order."""
+        events = []
+        for line in self.output().splitlines():
+            match = self._EVENT.match(line)
+            if match:
+                events.append((match[1], match[2], [a.strip() for a in match[3].split(",")]))
+        return events
+
+    def pointer_position(self):
+        """Where the compositor last said the pointer is, in the coordinates
+        of the surface it is over, or None when it is over none of ours."""
+        position = None
+        for interface, event, args in self.wayland_events():
+            if interface != "wl_pointer":
+                continue
+            if event == "enter":
+                position = (round(float(args[2])), round(float(args[3])))
+            elif event == "motion":
+                position = (round(float(args[1])), round(float(args[2])))
+            elif event == "leave":
+                position = None
+        return position
+
+    def buttons_seen(self):
+        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_pointer", "button"))
+
+    def wayland_click(self, x, y, origin, seconds=BOUND):
+        """Clicks at x, y on the screen over the program's surface whose top
+        left lies at origin: moves there, waits until the program knows the
+        pointer is there, then presses and releases, each once the program
+        was told of the one before."""
+        enter_afresh()
+        run("xdotool", "mousemove", "--sync", str(x), str(y))
+        local = (x - origin[0], y - origin[1])
+        wait_for(lambda: self.pointer_position() == local, seconds,
+                 f"the program told of the pointer at {local} of its surface (it last heard of "
+                 f"{self.pointer_position()})")
+        for action in ("mousedown", "mouseup"):
+            seen = self.buttons_seen()
+            run("xdotool", action, "1")
+            wait_for(lambda: self.buttons_seen() > seen, seconds, f"the program told of the {action}")
+
+    def wayland_requests(self, request):
+        """How many times the program has sent `request` (e.g.
+        "xdg_toplevel.set_minimized")."""
+        interface, name = request.split(".")
+        pattern = re.compile(rf" -> {interface}@\d+\.{name}\(")
+        return sum(1 for line in self.output().splitlines() if pattern.search(line))
+
     def stop(self):
         if self.process.poll() is None:
             self.process.terminate()
@@ -171,7 +272,7 @@ class Program:
 
 
 # --- X11: the window as the window manager and other clients see it ----------
-def x11_window(pid, seconds=10):
+def x11_window(pid, seconds=BOUND):
     """The X id of the program's top-level window (wmctrl: by _NET_WM_PID)."""
     def find():
         for line in run("wmctrl", "-lp").stdout.splitlines():
@@ -260,14 +361,24 @@ def screenshot(path):
 
 
 # --- Wayland (weston on the test session's Xvfb) ------------------------------
-def bright_box(path, top=40):
+def bright_box(path, top=32):
     """Bounding box (left, top, right, bottom) of the light pixels below
-    weston's panel in a screenshot: the window with Qt's title bar, on
+    weston's panel (32 px) in a screenshot: the window with Qt's title bar, on
     weston's darker background."""
     out = run("convert", path, "-crop", f"+0+{top}", "+repage", "-threshold", "80%", "-format",
               "%@", "info:").stdout.strip()
     width, height, x, y = map(int, re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", out).groups())
     return x, y + top, x + width, y + top + height
+
+
+def enter_afresh():
+    """Moves the pointer out of the compositor's window where the session
+    has room for that (tools/desktop-run.sh: QUILL_POINTER_OUTSIDE), so that
+    the next move enters it again and the compositor learns the pointer's
+    true place."""
+    outside = os.environ.get("QUILL_POINTER_OUTSIDE")
+    if outside:
+        run("xdotool", "mousemove", "--sync", *outside.split())
 
 
 def click(x, y):

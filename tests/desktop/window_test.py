@@ -1,10 +1,11 @@
 """The Linux window on real desktops, driven as people drive it: under real
-X11 window managers (openbox, xfwm4), under a real Wayland compositor
-(weston) and with no display at all.
+X11 window managers (openbox, xfwm4), under real Wayland compositors
+(weston, and sway, which tiles) and with no display at all.
 
-    window_test.py x11|wayland|nodisplay PROGRAM [REPORT.xml]
+    window_test.py x11|wayland|sway|nodisplay PROGRAM [REPORT.xml]
 
-x11 and wayland run inside tools/desktop-run.sh (--wm openbox|xfwm4 / --weston).
+x11, wayland and sway run inside tools/desktop-run.sh (--wm openbox|xfwm4 /
+--weston / --sway).
 """
 import os
 import re
@@ -109,9 +110,17 @@ def x11(exe, report):
 
 
 # --- Wayland, under weston ------------------------------------------------------
+WAYLAND = {"QT_QPA_PLATFORM": "wayland", "DISPLAY": "", "WAYLAND_DEBUG": "client"}
+
+
+def wl_paste():
+    result = d.run("wl-paste", "--no-newline", check=False, timeout=20)
+    return result.stdout if result.returncode == 0 else None
+
+
 def wayland(exe, report):
-    env = {"QT_QPA_PLATFORM": "wayland", "DISPLAY": ""}
     shot = os.path.join(tempfile.mkdtemp(), "screen.png")
+    width = lambda box: box[2] - box[0]
 
     def window_box():
         """The window with Qt's title bar, as it shows on weston's output,
@@ -124,62 +133,136 @@ def wayland(exe, report):
             d.screenshot(shot)
             boxes.append(d.bright_box(shot))
             return boxes[-1] if boxes[-1] == boxes[-2] else None
-        return d.wait_for(still, 10, "the window to hold still")
+        return d.wait_for(still, d.BOUND, "the window to hold still")
 
     def title_button(box, which):
         # Qt's title bar: 18-px buttons, 8 px from the right edge, 5 apart.
         offset = {"close": 17, "maximise": 40, "minimise": 63}[which]
         return box[2] - offset, box[1] + 15
 
-    def wl_paste():
-        result = d.run("wl-paste", "--no-newline", check=False, timeout=5)
-        return result.stdout if result.returncode == 0 else None
+    def press_title_button(which):
+        box = window_box()
+        program.wayland_click(*title_button(box, which), box[:2])
 
-    with d.Program(exe, env=env) as program:
+    def sized_configures():
+        """The configure events that gave the window a size of the
+        compositor's (maximised, full screen), so far."""
+        return sum(1 for i, e, a in program.wayland_events()
+                   if (i, e) == ("xdg_toplevel", "configure") and a[0] != "0")
+
+    with d.Program(exe, env=WAYLAND, report=report) as program:
         program.window()
         normal = window_box()
 
         def held_by_the_compositor():
-            d.click(*title_button(normal, "maximise"))
-            d.wait_for(lambda: window_box()[2] - window_box()[0] > 900, 5, "the maximised window")
+            press_title_button("maximise")
+            d.wait_for(lambda: width(window_box()) > 900, d.BOUND, "the maximised window")
             assert program.running(), "ended by the maximise button"
             pick_and_copy_work(program, wl_paste)
-            d.click(*title_button(window_box(), "maximise"))  # restore
-            d.wait_for(lambda: window_box() == normal, 5, "the restored window")
+            press_title_button("maximise")  # restore
+            d.wait_for(lambda: window_box() == normal, d.BOUND, "the restored window")
             for binding in ("super+shift+m", "super+shift+f"):  # weston's own maximise, fullscreen
+                seen = sized_configures()
                 d.keys(binding)
-                time.sleep(0.7)
+                d.wait_for(lambda: sized_configures() > seen, d.BOUND, f"the size {binding} gives")
+                d.wait_for(lambda: width(window_box()) > 900, d.BOUND, f"the window {binding} made large")
                 assert program.running(), f"ended by {binding}"
                 d.keys(binding)
-                d.wait_for(lambda: window_box()[2:] == normal[2:] or window_box() == normal, 5,
+                d.wait_for(lambda: window_box()[2:] == normal[2:] or window_box() == normal, d.BOUND,
                            f"the window back after {binding}")
             assert program.running()
         report.check("MaximiseAndFullscreenNeverEndTheProgram", held_by_the_compositor)
 
         def resized_back():
             box = window_box()
-            d.drag(box[2] - 2, box[3] - 2, 150, 100)  # the bottom-right corner of Qt's frame
-            time.sleep(0.7)
+            corner = (box[2] - 2, box[3] - 2)  # the bottom-right corner of Qt's frame
+            d.enter_afresh()
+            d.run("xdotool", "mousemove", "--sync", *map(str, corner))
+            local = (corner[0] - box[0], corner[1] - box[1])
+            d.wait_for(lambda: program.pointer_position() == local, d.BOUND, "the pointer on the corner")
+            resizes = program.wayland_requests("xdg_toplevel.resize")
+            d.run("xdotool", "mousedown", "1")
+            d.wait_for(lambda: program.wayland_requests("xdg_toplevel.resize") > resizes, d.BOUND,
+                       "the resize Qt's frame asks the compositor for")
+            for step in range(1, 11):  # a hand's drag, not one jump
+                d.run("xdotool", "mousemove", "--sync", str(corner[0] + 15 * step), str(corner[1] + 10 * step))
+            d.run("xdotool", "mouseup", "1")
+            size = lambda b: (b[2] - b[0], b[3] - b[1])
+            d.wait_for(lambda: size(window_box()) == size(box), d.BOUND, "the window at its own size")
             assert program.running(), "ended by a resize"
-            after = window_box()
-            assert (after[2] - after[0], after[3] - after[1]) == (box[2] - box[0], box[3] - box[1]), after
             pick_and_copy_work(program, wl_paste)
         report.check("AnEdgeDragLeavesItsOwnSize", resized_back)
 
         def closes():
-            box = window_box()
-            d.click(*title_button(box, "close"))
-            code = program.wait_exit(5)
-            assert code == 0, f"exit code {code}; the window at {box}"
+            press_title_button("close")
+            code = program.wait_exit(d.BOUND)
+            assert code == 0, f"exit code {code}"
         report.check("TheTitleBarsCloseEndsTheProgram", closes)
 
-    with d.Program(exe, env=env) as program:
+    with d.Program(exe, env=WAYLAND, report=report) as program:
         def minimised():
             program.window()
-            d.click(*title_button(window_box(), "minimise"))
-            time.sleep(1)
+            sent = program.wayland_requests("xdg_toplevel.set_minimized")
+            press_title_button("minimise")
+            d.wait_for(lambda: program.wayland_requests("xdg_toplevel.set_minimized") > sent, d.BOUND,
+                       "the minimise request")
+            # The compositor takes requests in order: a copy that reaches
+            # another client came after the minimise, and did not end it.
+            pick_and_copy_work(program, wl_paste)
             assert program.running(), "ended by the minimise button"
         report.check("MinimiseNeverEndsTheProgram", minimised)
+
+
+# --- Wayland, under sway (a tiling compositor) ------------------------------------
+def sway_view():
+    """The program's node in sway's tree, or None."""
+    import json
+
+    def walk(node):
+        if node.get("app_id") == "quillantern":
+            return node
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            found = walk(child)
+            if found:
+                return found
+        return None
+    return walk(json.loads(d.run("swaymsg", "-t", "get_tree").stdout))
+
+
+def sway(exe, report):
+    with d.Program(exe, env=WAYLAND, report=report) as program:
+        program.window()
+        view = lambda: d.wait_for(sway_view, d.BOUND, "the window in sway's tree")
+        size = lambda node: (node["window_rect"]["width"], node["window_rect"]["height"])
+
+        def floats_at_its_own_size():
+            node = d.wait_for(lambda: (n := sway_view()) and size(n) == FIXED and n, d.BOUND,
+                              f"the window at {FIXED} (sway has {size(view())})")
+            assert node["type"] == "floating_con", f"tiled: {node['type']} {node['rect']}"
+        report.check("FloatsAtItsOwnSize", floats_at_its_own_size)
+
+        def survives_full_screen():
+            d.run("swaymsg", "[app_id=quillantern] fullscreen enable")
+            d.wait_for(lambda: view()["fullscreen_mode"] == 1 and size(view()) != FIXED, d.BOUND,
+                       "the window full screen")
+            assert program.running(), "ended by full screen"
+            left, top = view()["rect"]["x"], view()["rect"]["y"]
+            width, height = size(view())
+            button = program.find(program.window(), "push button", "Selecteaza culoarea..")
+            expected = (left + (width - FIXED[0]) // 2 + 184, top + (height - FIXED[1]) // 2 + 8)
+            d.wait_for(lambda: abs(button.queryComponent().getPosition(pyatspi.WINDOW_COORDS)[0] -
+                                   (expected[0] - left)) <= 1, d.BOUND, "the form centred in the screen")
+            d.run("swaymsg", "[app_id=quillantern] fullscreen disable")
+            d.wait_for(lambda: view()["fullscreen_mode"] == 0 and size(view()) == FIXED, d.BOUND,
+                       f"the window back at {FIXED}")
+            assert view()["type"] == "floating_con"
+            pick_and_copy_work(program, wl_paste)
+        report.check("FullScreenNeverEndsItAndItComesBackFloating", survives_full_screen)
+
+        def killed_by_sway():
+            d.run("swaymsg", "[app_id=quillantern] kill")
+            assert program.wait_exit(d.BOUND) == 0
+        report.check("SwaysCloseEndsTheProgram", killed_by_sway)
 
 
 # --- no display ---------------------------------------------------------------
@@ -197,7 +280,7 @@ def nodisplay(exe, report):
 
 if __name__ == "__main__":
     group, exe = sys.argv[1], os.path.abspath(sys.argv[2])
-    suite = {"x11": "DesktopX11", "wayland": "DesktopWeston", "nodisplay": "NoDisplay"}[group]
-    report = d.Report(suite)
+    suite = {"x11": "DesktopX11", "wayland": "DesktopWeston", "sway": "DesktopSway", "nodisplay": "NoDisplay"}[group]
+    report = d.Report(suite, sys.argv[3] if len(sys.argv) > 3 else None)
     globals()[group](exe, report)
-    sys.exit(report.finish(sys.argv[3] if len(sys.argv) > 3 else None))
+    sys.exit(report.finish())
