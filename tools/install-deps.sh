@@ -35,10 +35,11 @@ for option in "$@"; do
         # tests' own fake ones).
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
-                              xfce4-clipman xfce4-settings python3-xlib imagemagick) ;;
+                              xfce4-clipman xfce4-settings python3-xlib imagemagick locales-all) ;;
         --win32) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
-        --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils) ;;
-        --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils) ;;
+        # (locales-all with Wine and the desktop: the languages the locale tests run the window in.)
+        --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils locales-all) ;;
+        --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils locales-all) ;;
         --msi) packages+=(msitools wixl) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;

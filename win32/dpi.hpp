@@ -12,7 +12,10 @@ UINT DpiForWindow(HWND window);
 // AdjustWindowRectEx for a given DPI where the system supports it.
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD ex_style, UINT dpi);
 // The classic dialog font, "MS Sans Serif" 8 pt, at dpi. The layout's label
-// and button widths are made for its metrics; wider faces clip "Zecimal:".
+// and button widths are made for its metrics. DEFAULT_CHARSET, as Windows' own dialogs ask: the system then gives the
+// face's edition for its code page (Hebrew, Arabic, Turkish, ...), whose
+// Latin letters have the same widths. Where that edition is missing (a Wine
+// prefix without it substitutes a wider face), the layout grows to fit.
 UniqueFont CreateDialogFont(UINT dpi);
 
 }  // namespace quill::win32

@@ -1,5 +1,6 @@
 #include "win32/form_window.hpp"
 
+#include <cwchar>
 
 #include "form/failure_report.hpp"
 #include "win32/dpi.hpp"
@@ -195,10 +196,46 @@ void FormWindow::CreateControls() {
 
 HWND FormWindow::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
+UINT FormWindow::LayoutDpiForTexts(HFONT font, UINT dpi) const {
+    HDC dc = GetDC(window_);
+    if (!dc || !font) {
+        if (dc) ReleaseDC(window_, dc);
+        return dpi;
+    }
+    const HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    // A push button draws its text inside its 3-D edge and the focus
+    // rectangle, with two pixels to spare on each side.
+    const int button_margin = 2 * (GetSystemMetrics(SM_CXEDGE) + 3);
+    std::array<SIZE, kControls.size()> needed{};
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const ControlPlacement& placement = kControls[i];
+        if (placement.kind != ControlKind::Label && placement.kind != ControlKind::Button) continue;
+        SIZE text{};
+        GetTextExtentPoint32W(dc, placement.text, static_cast<int>(wcslen(placement.text)), &text);
+        const int margin = placement.kind == ControlKind::Button ? button_margin : 0;
+        needed[i] = SIZE{text.cx + margin, metrics.tmHeight + margin};
+    }
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    const auto fits = [&needed](UINT layout_dpi) {
+        for (std::size_t i = 0; i < kControls.size(); ++i) {
+            const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi));
+            if (needed[i].cx > r.width() || needed[i].cy > r.height()) return false;
+        }
+        return true;
+    };
+    UINT layout_dpi = dpi;
+    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
+    return layout_dpi;
+}
+
 void FormWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);
+    layout_dpi_ = LayoutDpiForTexts(font.get(), dpi);
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const PixelRect r = ToPixels(kControls[i], static_cast<int>(dpi));
+        const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi_));
         SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
         if (font.get()) SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
@@ -209,7 +246,7 @@ void FormWindow::ApplyDpi(UINT dpi) {
 }
 
 void FormWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
-    const PixelRect client = ClientPixels(static_cast<int>(dpi));
+    const PixelRect client = ClientPixels(static_cast<int>(layout_dpi_));
     RECT frame{0, 0, client.width(), client.height()};
     AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi);
     SIZE size{frame.right - frame.left, frame.bottom - frame.top};

@@ -51,9 +51,16 @@ private:
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
     void CreateControls();
-    void ApplyDpi(UINT dpi);  // lays the children out and sets their font
-    // Sizes the frame so that the client area is 4800 x 2760 twips at dpi,
-    // then moves it to top_left, or centres it on the screen when null.
+    // Sets the children's font for dpi and lays them out at layout_dpi_: dpi,
+    // or as at a higher DPI where a label's or button's text would not fit
+    // in that font (the window grows; no text is clipped).
+    void ApplyDpi(UINT dpi);
+    // The smallest layout DPI from dpi up at which every label and button
+    // shows its whole text on one line in font.
+    UINT LayoutDpiForTexts(HFONT font, UINT dpi) const;
+    // Sizes the frame so that the client area is 4800 x 2760 twips at the
+    // layout DPI, its frame that of dpi, then moves it to top_left, or
+    // centres it on the screen when null.
     void PlaceWithClientSize(UINT dpi, const POINT* top_left);
     HWND Control(ControlId id) const;
 
@@ -65,6 +72,7 @@ private:
     HWND window_ = nullptr;
     std::array<HWND, kControls.size()> controls_{};
     UniqueFont font_;
+    UINT layout_dpi_ = 96;
     HWND focus_ = nullptr;  // the control to give focus back to on activation
     int exit_code_ = 0;
     bool ending_ = false;
