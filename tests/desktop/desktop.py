@@ -300,6 +300,22 @@ def wm_request(xid, *args):
     run("wmctrl", "-i", "-r", xid, *args)
 
 
+def wm_state(xid):
+    return x11_property(xid, "_NET_WM_STATE")
+
+
+def wm_barrier(xid):
+    """Returns once the window manager has handled every request sent to it
+    before: it takes client messages in order, so when a state asked for
+    after them shows, they are done too. (Skip-pager, which changes neither
+    the window's size nor Qt's idea of its state, and which window managers
+    grant in full screen too.)"""
+    for action, shown in (("add", True), ("remove", False)):
+        wm_request(xid, "-b", f"{action},skip_pager")
+        wait_for(lambda: ("_NET_WM_STATE_SKIP_PAGER" in wm_state(xid)) == shown, BOUND,
+                 f"the window manager to {action} the skip-pager state (a barrier)")
+
+
 def close_through_wm(xid):
     """The window manager's close: _NET_CLOSE_WINDOW, answered with the
     window's WM_DELETE_WINDOW, as the title bar's close box does."""
