@@ -15,10 +15,14 @@ xvfb_pid=""
 child_pid=""
 status=0
 
+# -noreset: an X server resets when its last client leaves and refuses the
+# clients that connect meanwhile; a session's first clients (a probe, the
+# accessibility bus setting its root property) come and go before the
+# window manager connects.
 start_xvfb() {
     local screen=$1 tmp=$2
     command -v Xvfb >/dev/null || { echo "Xvfb is missing (run tools/install-deps.sh)" >&2; exit 2; }
-    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset \
         3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 600); do
