@@ -2,36 +2,15 @@
 // fixed window as Quillantern with the same fifteen plain widgets, and
 // nothing else (no font fitting, no commands, no core).
 #include <QApplication>
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QWidget>
+
+#include "bench/baseline_widgets.hpp"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QWidget window;
     window.setWindowTitle("Quillantern baseline");
-    window.setFixedSize(320, 184);
-    (new QPushButton("Selecteaza culoarea..", &window))->setGeometry(184, 8, 129, 25);
-    (new QLabel("Zecimal:", &window))->setGeometry(8, 41, 41, 17);
-    (new QLineEdit(&window))->setGeometry(64, 40, 113, 19);
-    (new QPushButton("Copiaza in clipboard", &window))->setGeometry(184, 37, 129, 25);
-    const char* rows[] = {"Red:", "Green:", "Blue:"};
-    for (int i = 0; i < 3; ++i) {
-        (new QLabel(rows[i], &window))->setGeometry(8, 81 + 24 * i, 41, 17);
-        (new QLineEdit(&window))->setGeometry(64, 80 + 24 * i, 113, 19);
-    }
-    (new QLineEdit(&window))->setGeometry(80, 160, 97, 19);
-    (new QLabel("Hexa (HTML):", &window))->setGeometry(8, 161, 73, 17);
-    auto* swatch = new QFrame(&window);
-    swatch->setFrameShape(QFrame::Box);
-    swatch->setGeometry(8, 8, 169, 25);
-    for (const int y : {72, 152}) {
-        auto* line = new QFrame(&window);
-        line->setFrameShape(QFrame::HLine);
-        line->setGeometry(8, y, 304, 1);
-    }
+    AddBaselineWidgets(window);
     window.show();
     return QApplication::exec();
 }

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
-"""make bench, Qt side: start-up of the Linux desktop program against a
-minimal Qt program with the same widgets, measured side by side on the
-same X display; then the dialog timings, the size and the libraries.
+"""make bench, Qt side: start-up of the Linux desktop program against the
+least Qt program with the same widgets and against the bare window, measured
+side by side on the same X display; what each start-up step costs; the
+shared objects and plugins loaded before the first frame; then the dialog
+timings, the size and the libraries.
 
 Start-up is the time from starting the process until its window is mapped
 and painted: the separator line under the decimal row is dark and the
 window's background beside the channel rows is light (the window starts
-black). Rounds alternate between the two programs after a warm-up.
+black; the bare window has only its background). After a warm-up, each
+round starts the three programs in a rotating order; a run is ROUNDS rounds,
+and there are RUNS runs. Each run's ratio is the median of its rounds'
+ratios, with a 95% bootstrap interval; the result is the median run.
 
-Usage: qt_startup.py NATIVE_BUILD_DIR [ROUNDS]   (DISPLAY must be set)
+Usage: qt_startup.py NATIVE_BUILD_DIR [ROUNDS [RUNS]]   (DISPLAY must be set)
 """
 import ctypes
 import os
@@ -74,27 +79,74 @@ def pixel(display, window, point):
     return (value >> 16) & 255, (value >> 8) & 255, value & 255
 
 
-def painted(display, window):
+def painted(display, window, with_line=True):
     line, background = pixel(display, window, LINE), pixel(display, window, BACKGROUND)
-    return line is not None and background is not None and max(line) < 128 and min(background) > 160
+    if background is None or min(background) <= 160:
+        return False
+    return not with_line or (line is not None and max(line) < 128)
 
 
-def start_up(display, command, title):
-    """Milliseconds from starting command until its window is painted."""
-    begin = time.perf_counter()
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def loaded_objects(pid):
+    """The shared objects mapped into process pid, and which are Qt plugins."""
     try:
-        deadline = begin + 20
-        while time.perf_counter() < deadline:
-            window = named(display, title)
-            if window and painted(display, window):
-                return (time.perf_counter() - begin) * 1000
-            time.sleep(0.001)
-        raise RuntimeError(f"{command[0]}: no painted window within 20 s")
-    finally:
-        process.terminate()
-        process.wait(10)
-        X.XSync(display, 0)
+        with open(f"/proc/{pid}/maps") as maps:
+            files = {line.split()[-1] for line in maps if ".so" in line.split()[-1]}
+    except OSError:
+        return set(), set()
+    return files, {f.split("/plugins/", 1)[1] for f in files if "/plugins/" in f}
+
+
+class Program:
+    def __init__(self, name, command, title, with_line=True):
+        self.name, self.command, self.title, self.with_line = name, command, title, with_line
+        self.objects, self.plugins = set(), set()
+
+    def start_up(self, display):
+        """Milliseconds from starting the program until its window is painted."""
+        begin = time.perf_counter()
+        process = subprocess.Popen(self.command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = begin + 20
+            while time.perf_counter() < deadline:
+                window = named(display, self.title)
+                if window and painted(display, window, self.with_line):
+                    elapsed = (time.perf_counter() - begin) * 1000
+                    self.objects, self.plugins = loaded_objects(process.pid)
+                    return elapsed
+                time.sleep(0.001)
+            raise RuntimeError(f"{self.name}: no painted window within 20 s")
+        finally:
+            process.terminate()
+            process.wait(10)
+            X.XSync(display, 0)
+
+
+def ratio_run(display, ours, others, rounds, rng):
+    """One run: the rounds' times, each round in a rotating order."""
+    programs = [ours, *others]
+    times = {p.name: [] for p in programs}
+    for i in range(rounds):
+        order = programs[i % len(programs):] + programs[:i % len(programs)]
+        for program in order:
+            times[program.name].append(program.start_up(display))
+    result = {}
+    for other in others:
+        ratios = [a / b for a, b in zip(times[ours.name], times[other.name])]
+        medians = sorted(statistics.median(rng.choices(ratios, k=len(ratios))) for _ in range(2000))
+        result[other.name] = (statistics.median(ratios), medians[50], medians[1949])
+    return {name: statistics.median(t) for name, t in times.items()}, result
+
+
+def steps(build, runs=9):
+    """Each start-up step's median cost over runs of qt_startup_steps."""
+    costs = {}
+    for _ in range(runs):
+        out = subprocess.run([os.path.join(build, "qt_startup_steps")], capture_output=True, text=True,
+                             timeout=60, check=True).stdout
+        for line in out.splitlines():
+            name, ms = line.rsplit("\t", 1)
+            costs.setdefault(name, []).append(float(ms))
+    return {name: statistics.median(values) for name, values in costs.items()}
 
 
 def needed_libraries(path):
@@ -103,29 +155,41 @@ def needed_libraries(path):
 
 
 def main():
-    build, rounds = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 40
+    build = sys.argv[1]
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 30
+    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
     os.environ["QT_QPA_PLATFORM"] = "xcb"
     display = X.XOpenDisplay(None)
     if not display:
         sys.exit("qt_startup: cannot open the X display")
-    program = ([os.path.join(build, "quillantern")], "Quillantern")
-    baseline = ([os.path.join(build, "qt_baseline")], "Quillantern baseline")
+    ours = Program("quillantern", [os.path.join(build, "quillantern")], "Quillantern")
+    baseline = Program("same widgets", [os.path.join(build, "qt_baseline")], "Quillantern baseline")
+    bare = Program("bare window", [os.path.join(build, "qt_bare_window")], "Quillantern bare window",
+                   with_line=False)
     for _ in range(3):
-        start_up(display, *program)
-        start_up(display, *baseline)
-    ours, theirs = [], []
-    for i in range(rounds):
-        pair = [(ours, program), (theirs, baseline)]
-        for times, (command, title) in (pair if i % 2 == 0 else reversed(pair)):
-            times.append(start_up(display, command, title))
-    ratios = [a / b for a, b in zip(ours, theirs)]
+        for program in (ours, baseline, bare):
+            program.start_up(display)
     rng = random.Random(1)
-    medians = sorted(statistics.median(rng.choices(ratios, k=len(ratios))) for _ in range(2000))
-    print(f"Qt start-up to a shown, painted window ({rounds} rounds, alternating):")
-    print(f"  quillantern median {statistics.median(ours):.1f} ms, "
-          f"baseline median {statistics.median(theirs):.1f} ms")
-    print(f"  ratio median {statistics.median(ratios):.3f} (95% CI {medians[50]:.3f} .. {medians[1949]:.3f}); "
-          f"budget 1.10")
+    print(f"Qt start-up to a shown, painted window ({runs} runs of {rounds} rounds, rotating order; "
+          f"load average {os.getloadavg()[0]:.2f} at the start):")
+    results = []
+    for run in range(runs):
+        medians, ratios = ratio_run(display, ours, [baseline, bare], rounds, rng)
+        results.append(ratios)
+        print(f"  run {run + 1}: " + ", ".join(f"{name} {ms:.1f} ms" for name, ms in medians.items()) + "; " +
+              "; ".join(f"ratio to {name} {r:.3f} ({low:.3f} .. {high:.3f})" for name, (r, low, high) in ratios.items()))
+    for other in (baseline, bare):
+        middle = sorted(results, key=lambda r: r[other.name][0])[len(results) // 2][other.name]
+        print(f"  quillantern / {other.name}: median run {middle[0]:.3f} (95% CI {middle[1]:.3f} .. {middle[2]:.3f})"
+              + ("; budget 1.05" if other is baseline else ""))
+    print(f"  load average {os.getloadavg()[0]:.2f} at the end")
+    for program in (ours, baseline, bare):
+        plugins = " ".join(sorted(program.plugins)) or "none"
+        print(f"  before the first frame, {program.name}: {len(program.objects)} shared objects, "
+              f"{len(program.plugins)} Qt plugins ({plugins})")
+    print("Start-up steps (median of 9 runs of qt_startup_steps, one process each):")
+    for name, ms in steps(build).items():
+        print(f"  {ms:7.3f} ms  {name}")
     sys.stdout.flush()
     subprocess.run([os.path.join(build, "qt_dialog_timing"), "20"], check=True, stderr=subprocess.DEVNULL)
     binary = os.path.join(build, "quillantern")

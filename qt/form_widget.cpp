@@ -195,11 +195,11 @@ void FormWidget::LayOut(int layout_dpi) {
 }
 
 void FormWidget::FitLayoutToFont(int dpi) {
-    QFont font = QGuiApplication::font();
-    font.setStretch(QFont::Unstretched);
-    setFont(font);
+    // Mostly the desktop's font fits as the controls inherit it: no font of
+    // the window's own to look up.
     int layout_dpi = LayoutDpiForTexts(controls_, dpi);
     if (layout_dpi != dpi) {
+        QFont font = QGuiApplication::font();
         font.setStretch(QFont::Condensed);
         setFont(font);
         if (LayoutDpiForTexts(controls_, dpi) == dpi) {
@@ -209,6 +209,7 @@ void FormWidget::FitLayoutToFont(int dpi) {
             // need (at most four times the screen's DPI).
             font.setStretch(QFont::Unstretched);
             setFont(font);
+            layout_dpi = LayoutDpiForTexts(controls_, dpi);
         }
     }
     LayOut(layout_dpi);

@@ -41,8 +41,9 @@ private:
     void LayOut(int layout_dpi);
     // Keeps the desktop's font at the size the user chose and lays the form
     // out so that every label and button shows its whole text: at the
-    // screen's DPI in the plain face or, failing that, its condensed
-    // variant; otherwise scaled up, as a higher DPI would.
+    // screen's DPI in that font as it is or, failing that, its condensed
+    // variant; otherwise in its plain face, scaled up as a higher DPI would.
+    // The texts are measured once per font, not laid out one by one.
     void FitLayoutToFont(int dpi);
     void CreateControls();
     // When a window manager maximises or fullscreens the window anyway.
