@@ -204,7 +204,7 @@ class Program:
     # these let a test wait until the program has been told what the next
     # step needs (where the pointer is, that a button went down) instead of
     # hoping a moment was enough.
-    _EVENT = re.compile(r"^\[[\d.]+\] (\w+)@\d+\.(\w+)\((.*)\)$")
+    _EVENT = re.compile(r"^\[ *[\d.]+\] (\w+)@\d+\.(\w+)\((.*)\)$")  # "[ 4575.1] wl_x@3.y(...)"
 
     def wayland_events(self):
         """[(interface, event, [arguments])] received so far, in order."""
