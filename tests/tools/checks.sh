@@ -7,13 +7,16 @@ failures=0
 
 check() {  # NAME COMMAND...
     local name=$1; shift
+    # (The report is XML: a name with & or < in it would spoil the whole report.)
+    local xml=${name//&/"&amp;"}
+    xml=${xml//</"&lt;"}; xml=${xml//>/"&gt;"}; xml=${xml//\"/"&quot;"}
     if "$@"; then
         echo "ok: $name"
-        cases+="<testcase classname=\"$suite\" name=\"$name\"/>"
+        cases+="<testcase classname=\"$suite\" name=\"$xml\"/>"
     else
         echo "FAILED: $name"
         failures=$((failures + 1))
-        cases+="<testcase classname=\"$suite\" name=\"$name\"><failure message=\"failed\"/></testcase>"
+        cases+="<testcase classname=\"$suite\" name=\"$xml\"><failure message=\"failed\"/></testcase>"
     fi
 }
 
