@@ -1,8 +1,8 @@
 // The window in the user's locale (LANG as Wine gives it, one run per table
-// row in win32/CMakeLists.txt): never mirrored, and every label and button
-// shows its whole text inside the control, on one line. QUILL_HIDE_FONTS
-// names font files of the prefix to hide for the run, as a prefix that lacks
-// the locale's edition of the dialog face is.
+// row in win32/CMakeLists.txt): never mirrored, every label and button shows
+// its whole text inside the control, on one line, and a pick reads the same.
+// QUILL_HIDE_FONTS names font files of the prefix to hide for the run, as a
+// prefix that lacks the locale's edition of the dialog face is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -165,6 +165,10 @@ TEST(Locale, TheWindowIsNotMirroredAndEveryTextShowsWhole) {
                 << "the text (" << text.right - text.left << " px) touches the edge of the button (" << w << " px)";
         }
     }
+    // A pick reads the same in every locale: ASCII digits, the code in capitals.
+    ASSERT_TRUE(app.Pick(255, 128, 0)) << "the read-outs of a pick under " << Locale();
+    EXPECT_EQ(app.Text(kIdTxtRed), L"255");
+    EXPECT_EQ(app.Text(kIdTxtGreen), L"128");
 }
 
 }  // namespace
