@@ -96,13 +96,26 @@ def loaded_objects(pid):
     return files, {f.split("/plugins/", 1)[1] for f in files if "/plugins/" in f}
 
 
+def cpu_ms(pid):
+    """Milliseconds all of process pid's threads have run on a CPU so far."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as stat:
+                total += int(stat.read().split()[0])
+        except OSError:
+            pass
+    return total / 1e6
+
+
 class Program:
     def __init__(self, name, command, title, with_line=True):
         self.name, self.command, self.title, self.with_line = name, command, title, with_line
         self.objects, self.plugins = set(), set()
 
     def start_up(self, display):
-        """Milliseconds from starting the program until its window is painted."""
+        """Milliseconds from starting the program until its window is painted,
+        and the CPU time it took for that."""
         begin = time.perf_counter()
         process = subprocess.Popen(self.command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -111,8 +124,9 @@ class Program:
                 window = named(display, self.title)
                 if window and painted(display, window, self.with_line):
                     elapsed = (time.perf_counter() - begin) * 1000
+                    cpu = cpu_ms(process.pid)
                     self.objects, self.plugins = loaded_objects(process.pid)
-                    return elapsed
+                    return elapsed, cpu
                 time.sleep(0.001)
             raise RuntimeError(f"{self.name}: no painted window within 20 s")
         finally:
@@ -121,20 +135,24 @@ class Program:
             X.XSync(display, 0)
 
 
-def ratio_run(display, ours, others, rounds, rng):
-    """One run: the rounds' times, each round in a rotating order."""
+def ratio_run(display, ours, others, rounds, rng, measure=0):
+    """One run: the rounds' times, each round in a rotating order. measure 0
+    is the time to the painted window, 1 the CPU time it took."""
     programs = [ours, *others]
     times = {p.name: [] for p in programs}
     for i in range(rounds):
         order = programs[i % len(programs):] + programs[:i % len(programs)]
         for program in order:
             times[program.name].append(program.start_up(display))
-    result = {}
-    for other in others:
-        ratios = [a / b for a, b in zip(times[ours.name], times[other.name])]
-        medians = sorted(statistics.median(rng.choices(ratios, k=len(ratios))) for _ in range(2000))
-        result[other.name] = (statistics.median(ratios), medians[50], medians[1949])
-    return {name: statistics.median(t) for name, t in times.items()}, result
+    medians, result = {}, {}
+    for kind in (0, 1):
+        medians[kind] = {name: statistics.median(t[kind] for t in ts) for name, ts in times.items()}
+        result[kind] = {}
+        for other in others:
+            ratios = [a[kind] / b[kind] for a, b in zip(times[ours.name], times[other.name])]
+            boot = sorted(statistics.median(rng.choices(ratios, k=len(ratios))) for _ in range(2000))
+            result[kind][other.name] = (statistics.median(ratios), boot[50], boot[1949])
+    return medians, result
 
 
 def steps(build, runs=9):
@@ -176,12 +194,16 @@ def main():
     for run in range(runs):
         medians, ratios = ratio_run(display, ours, [baseline, bare], rounds, rng)
         results.append(ratios)
-        print(f"  run {run + 1}: " + ", ".join(f"{name} {ms:.1f} ms" for name, ms in medians.items()) + "; " +
-              "; ".join(f"ratio to {name} {r:.3f} ({low:.3f} .. {high:.3f})" for name, (r, low, high) in ratios.items()))
-    for other in (baseline, bare):
-        middle = sorted(results, key=lambda r: r[other.name][0])[len(results) // 2][other.name]
-        print(f"  quillantern / {other.name}: median run {middle[0]:.3f} (95% CI {middle[1]:.3f} .. {middle[2]:.3f})"
-              + ("; budget 1.05" if other is baseline else ""))
+        for kind, what in ((0, "to the painted window"), (1, "CPU time for it")):
+            print(f"  run {run + 1}, {what}: " +
+                  ", ".join(f"{name} {ms:.1f} ms" for name, ms in medians[kind].items()) + "; " +
+                  "; ".join(f"ratio to {name} {r:.3f} ({low:.3f} .. {high:.3f})"
+                            for name, (r, low, high) in ratios[kind].items()))
+    for kind, what in ((0, "time to the painted window"), (1, "CPU time for it")):
+        for other in (baseline, bare):
+            middle = sorted(results, key=lambda r: r[kind][other.name][0])[len(results) // 2][kind][other.name]
+            print(f"  {what}, quillantern / {other.name}: median run {middle[0]:.3f} "
+                  f"(95% CI {middle[1]:.3f} .. {middle[2]:.3f})" + ("; budget 1.05" if other is baseline else ""))
     print(f"  load average {os.getloadavg()[0]:.2f} at the end")
     for program in (ours, baseline, bare):
         plugins = " ".join(sorted(program.plugins)) or "none"
