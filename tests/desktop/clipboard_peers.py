@@ -3,8 +3,8 @@ processes as /proc shows them, and two small fake clipboard managers.
 
   /usr/bin/python3 clipboard_peers.py manager reference|silent
 
-`reference` follows the freedesktop clipboard-manager spec's reference
-behaviour: asked to SAVE_TARGETS, it reads TARGETS, then every text target
+`reference` does what freedesktop.org's ClipboardManager protocol describes and
+settings daemons do: asked to SAVE_TARGETS, it reads TARGETS, then every text target
 at once with MULTIPLE, takes CLIPBOARD and serves what it saved, then says
 it has saved. `silent` owns CLIPBOARD_MANAGER and never answers anything.
 Each prints "ready" once it owns CLIPBOARD_MANAGER.
