@@ -83,16 +83,38 @@ Pixels Capture(HWND window) {
     return pixels;
 }
 
-// The control as drawn once it has settled (two captures alike).
+// Returns once the control's thread has handled what was sent to it and
+// waits for input again: Wine hands a window's drawing to the X server then,
+// so a capture after it shows the control as painted, not as it was.
+void Drawn(HWND control) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(control, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(control, &pid);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
+        WaitForInputIdle(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+// The control as drawn once it has settled: its text shows (every label and
+// button has one), and two captures after its thread went idle are alike.
 Pixels Settled(HWND control) {
     RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    const RECT r = RectInParent(control);
+    const auto inked = [&](const Pixels& p) {
+        const RECT box = p.InkBox(0, 0, r.right - r.left, r.bottom - r.top);
+        return box.left < box.right;
+    };
+    Drawn(control);
     Pixels last = Capture(control);
     WaitUntil([&] {
+        Drawn(control);
         Pixels now = Capture(control);
-        const bool same = now.values == last.values;
+        const bool same = now.values == last.values && inked(now);
         last = std::move(now);
         return same;
-    }, 5s);
+    }, 30s);
     return last;
 }
 
