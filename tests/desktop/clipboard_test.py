@@ -233,7 +233,8 @@ def weston_no_keeper(exe):
 
 def main():
     mode, exe = sys.argv[1], sys.argv[2]
-    report = desktop.Report("ClipboardAfterClose" + {"x11": "", "sway": "Sway", "weston": "Weston"}[mode])
+    report = desktop.Report("ClipboardAfterClose" + {"x11": "", "sway": "Sway", "weston": "Weston"}[mode],
+                            sys.argv[3] if len(sys.argv) > 3 else None)
     if mode == "x11":
         report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", copy_close_paste, exe)
         report.check("NothingLeftWithoutACopyOrAfterATakeoverBeforeTheClose", nothing_copied_or_taken_over, exe)
@@ -243,7 +244,7 @@ def main():
         report.check("NothingLeftWithoutACopy", sway_nothing_copied, exe)
     else:
         report.check("NoKeeperWhereTheCompositorOffersNoDataControl", weston_no_keeper, exe)
-    return report.finish(sys.argv[3] if len(sys.argv) > 3 else None)
+    return report.finish()
 
 
 if __name__ == "__main__":

@@ -82,13 +82,13 @@ def mapped_image_plugins(pid):
 
 def main():
     exe = sys.argv[1]
-    report = d.Report("desktop_locale")
+    report = d.Report("desktop_locale", sys.argv[2] if len(sys.argv) > 2 else None)
     reference = {}
 
     for lang, options, translation in LOCALES:
         env = {"LANG": lang, "LC_ALL": lang, "LANGUAGE": ""}
         row = " ".join([lang, *options])
-        with d.Program(exe, env=env, args=options) as program:
+        with d.Program(exe, env=env, args=options, report=report) as program:
             xid = d.x11_window(program.pid)
 
             def stands_as_in_c():
@@ -119,7 +119,7 @@ def main():
                 else:
                     assert title == ENGLISH_TITLE, title
             report.check(f"{row}: APickShowsTheSameReadoutsAndTheDialogSpeaksTheLanguage", pick_reads_the_same)
-    return report.finish(sys.argv[2] if len(sys.argv) > 2 else None)
+    return report.finish()
 
 
 if __name__ == "__main__":
