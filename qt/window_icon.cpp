@@ -3,6 +3,10 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
 namespace quill::qt {
 
 namespace {
@@ -22,13 +26,14 @@ QRgb PixelOf(char code) {
 }
 
 // A drawing of size x size pixels, each drawn as factor x factor pixels (as
-// the larger PNGs are made).
+// the larger PNGs are made): each row is converted once and repeated.
 QPixmap Scaled(const char* const* rows, int size, int factor) {
     QImage image(size * factor, size * factor, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        const char* row = rows[y / factor];
-        for (int x = 0; x < image.width(); ++x) line[x] = PixelOf(row[x / factor]);
+    const auto row_bytes = static_cast<std::size_t>(image.bytesPerLine());
+    for (int y = 0; y < size; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y * factor));
+        for (int x = 0; x < size; ++x) std::fill_n(line + x * factor, factor, PixelOf(rows[y][x]));
+        for (int copy = 1; copy < factor; ++copy) std::memcpy(image.scanLine(y * factor + copy), line, row_bytes);
     }
     return QPixmap::fromImage(std::move(image));
 }
