@@ -16,6 +16,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
+#include <memory>
+#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -66,6 +69,36 @@ QWidget* Create(const ControlPlacement& placement, QWidget* parent) {
     return nullptr;
 }
 
+// The labels and buttons, most crowded first: the most characters for the
+// width they have. Where a font does not fit, one of the first is likely
+// to show it.
+std::vector<std::size_t> MostCrowdedFirst() {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].kind == ControlKind::Label || kControls[i].kind == ControlKind::Button) order.push_back(i);
+    }
+    const auto crowding = [](std::size_t i) {
+        return static_cast<double>(std::wcslen(kControls[i].text)) / kControls[i].width;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return crowding(a) > crowding(b); });
+    return order;
+}
+
+// Whether every label and button has room for its whole text at
+// layout_dpi in the font it has now. Stops at the first that has not: a
+// font's first text costs the most to measure (its face, its shaping), and
+// a font that does not fit is mostly told by one short text.
+template <std::size_t N>
+bool TextsFit(const std::array<QWidget*, N>& controls, int layout_dpi) {
+    static const std::vector<std::size_t> order = MostCrowdedFirst();
+    for (const std::size_t i : order) {
+        const QSize needed = controls[i]->sizeHint();
+        const PixelRect r = ToPixels(kControls[i], layout_dpi);
+        if (needed.width() > r.width() || needed.height() > r.height()) return false;
+    }
+    return true;
+}
+
 // The smallest layout DPI from `dpi` up (at most 4 * dpi) at which every
 // label and button has room for its whole text in the current font: the
 // texts are measured once, the layouts computed, not tried on the widgets.
@@ -108,12 +141,14 @@ bool OnWayland() { return QGuiApplication::platformName().startsWith("wayland");
 
 // X11 window managers learn from the Motif hints which functions a window
 // allows. Qt always adds resizing to them; a fixed dialog frame allows moving
-// and closing only (x11/xcb_helpers.hpp). If the server does not answer, the
-// frame Qt asked for stays.
-void AskForFixedFrame(QWidget& window) {
+// and closing only (x11/xcb_helpers.hpp). Asked for now, set once the native
+// window exists (event()). If the server does not answer, the frame Qt asked
+// for stays.
+std::unique_ptr<x11::FixedFrameRequest> FixedFrameRequest() {
+    if (QGuiApplication::platformName() != "xcb") return nullptr;
     auto* native = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!native || !native->connection()) return;
-    x11::AskForFixedFrame(native->connection(), static_cast<xcb_window_t>(window.winId()));
+    if (!native || !native->connection()) return nullptr;
+    return std::make_unique<x11::FixedFrameRequest>(native->connection());
 }
 
 }  // namespace
@@ -133,9 +168,9 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
                    Qt::WindowCloseButtonHint);
     const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
     const int dpi = display ? qRound(display->logicalDotsPerInch()) : 96;
+    fixed_frame_ = FixedFrameRequest();
     CreateControls();
     FitLayoutToFont(dpi);
-    if (QGuiApplication::platformName() == "xcb") AskForFixedFrame(*this);
     // Centred on the screen (the client area; a frame, if any, grows around it).
     if (display) {
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), display->availableGeometry()));
@@ -155,6 +190,8 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
             [this] { RunCommand([this] { form_->cmdCopy_Click(); }); });
     Control(kIdCommand1)->setFocus();
 }
+
+FormWidget::~FormWidget() = default;
 
 void FormWidget::CreateControls() {
     // In table order: focusable controls in tab order, each label before
@@ -197,22 +234,31 @@ void FormWidget::LayOut(int layout_dpi) {
 void FormWidget::FitLayoutToFont(int dpi) {
     // Mostly the desktop's font fits as the controls inherit it: no font of
     // the window's own to look up.
-    int layout_dpi = LayoutDpiForTexts(controls_, dpi);
-    if (layout_dpi != dpi) {
-        QFont font = QGuiApplication::font();
-        font.setStretch(QFont::Condensed);
-        setFont(font);
-        if (LayoutDpiForTexts(controls_, dpi) == dpi) {
-            layout_dpi = dpi;
-        } else {
-            // The user's own face and size, in a layout as large as they
-            // need (at most four times the screen's DPI).
-            font.setStretch(QFont::Unstretched);
-            setFont(font);
-            layout_dpi = LayoutDpiForTexts(controls_, dpi);
-        }
+    if (TextsFit(controls_, dpi)) {
+        LayOut(dpi);
+        return;
     }
-    LayOut(layout_dpi);
+    QFont font = QGuiApplication::font();
+    font.setStretch(QFont::Condensed);
+    setFont(font);
+    if (TextsFit(controls_, dpi)) {
+        LayOut(dpi);
+        return;
+    }
+    // The user's own face and size, in a layout as large as they need (at
+    // most four times the screen's DPI).
+    font.setStretch(QFont::Unstretched);
+    setFont(font);
+    LayOut(LayoutDpiForTexts(controls_, dpi));
+}
+
+bool FormWidget::event(QEvent* event) {
+    // The native window now exists and is not mapped yet: the window
+    // manager reads the hints when it is.
+    if (event->type() == QEvent::WinIdChange && fixed_frame_ && internalWinId()) {
+        fixed_frame_->ApplyTo(static_cast<xcb_window_t>(internalWinId()));
+    }
+    return QWidget::event(event);
 }
 
 void FormWidget::changeEvent(QEvent* event) {

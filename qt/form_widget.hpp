@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,10 @@
 #include "form/layout.hpp"
 #include "qt/control_adapters.hpp"
 #include "qt/wayland_size.hpp"
+
+namespace quill::x11 {
+class FixedFrameRequest;
+}  // namespace quill::x11
 
 namespace quill::qt {
 
@@ -24,6 +29,7 @@ public:
 
     // clipboard: the one to copy to; the system clipboard when null.
     explicit FormWidget(Clipboard* clipboard = nullptr);
+    ~FormWidget() override;
 
     QWidget* Control(ControlId id) const;
     // 0 while running and after a normal close; kFailureExitCode once a
@@ -31,6 +37,7 @@ public:
     int ExitCode() const { return exit_code_; }
 
 protected:
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     // Keeps the form centred in whatever size the window is given.
     void resizeEvent(QResizeEvent* event) override;
@@ -43,7 +50,8 @@ private:
     // out so that every label and button shows its whole text: at the
     // screen's DPI in that font as it is or, failing that, its condensed
     // variant; otherwise in its plain face, scaled up as a higher DPI would.
-    // The texts are measured once per font, not laid out one by one.
+    // Each font's texts are measured once, and only until one does not
+    // fit; the layouts are computed, not tried on the widgets.
     void FitLayoutToFont(int dpi);
     void CreateControls();
     // When a window manager maximises or fullscreens the window anyway.
@@ -54,6 +62,7 @@ private:
     void RunCommand(Command&& command) noexcept;
     void ReportAndEnd(std::uint32_t number, const std::string& description) noexcept;
 
+    std::unique_ptr<x11::FixedFrameRequest> fixed_frame_;  // on X11
     QWidget* form_area_;  // the client area's controls, at their fixed size
     FixedWaylandSize wayland_size_{*this};
     QSize client_size_;

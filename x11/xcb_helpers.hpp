@@ -31,10 +31,28 @@ xcb_window_t SelectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
 // named CLIPBOARD).
 xcb_window_t ClipboardOwner(xcb_connection_t* connection);
 
-// Tells window managers (through the Motif hints) that `window` is a fixed
+// Tells window managers (through the Motif hints) that a window is a fixed
 // dialog frame: it may be moved and closed, and has a border, a title and a
-// window menu; no resizing, minimising or maximising. False when the server
-// did not answer.
-bool AskForFixedFrame(xcb_connection_t* connection, xcb_window_t window);
+// window menu; no resizing, minimising or maximising. The hints' atom is
+// asked for as the request is made and read when it is applied, so that
+// the round trip overlaps whatever the client does in between (building
+// the window) instead of waiting for the server.
+class FixedFrameRequest {
+public:
+    explicit FixedFrameRequest(xcb_connection_t* connection);
+    ~FixedFrameRequest();
+    FixedFrameRequest(const FixedFrameRequest&) = delete;
+    FixedFrameRequest& operator=(const FixedFrameRequest&) = delete;
+
+    // Sets the hints on `window`; again on each window it is applied to.
+    // False when the server did not answer.
+    bool ApplyTo(xcb_window_t window);
+
+private:
+    xcb_connection_t* connection_;
+    xcb_intern_atom_cookie_t cookie_;
+    bool answered_ = false;
+    xcb_atom_t atom_ = XCB_NONE;
+};
 
 }  // namespace quill::x11
