@@ -92,7 +92,7 @@ template <std::size_t N>
 bool TextsFit(const std::array<QWidget*, N>& controls, int layout_dpi) {
     static const std::vector<std::size_t> order = MostCrowdedFirst();
     for (const std::size_t i : order) {
-        const QSize needed = controls[i]->sizeHint();
+        const QSize needed = TextRoom(*controls[i]);
         const PixelRect r = ToPixels(kControls[i], layout_dpi);
         if (needed.width() > r.width() || needed.height() > r.height()) return false;
     }
@@ -107,7 +107,7 @@ int LayoutDpiForTexts(const std::array<QWidget*, N>& controls, int dpi) {
     std::array<QSize, N> needed{};
     for (std::size_t i = 0; i < N; ++i) {
         if (kControls[i].kind == ControlKind::Label || kControls[i].kind == ControlKind::Button) {
-            needed[i] = controls[i]->sizeHint();
+            needed[i] = TextRoom(*controls[i]);
         }
     }
     const auto fits = [&](int layout_dpi) {
@@ -152,6 +152,16 @@ std::unique_ptr<x11::FixedFrameRequest> FixedFrameRequest() {
 }
 
 }  // namespace
+
+QSize TextRoom(const QWidget& control) {
+    if (const auto* label = qobject_cast<const QLabel*>(&control)) {
+        // QLabel's own hint lays its text out three times (for its minimum
+        // size too); for a plain one-line label it comes to this one layout.
+        label->ensurePolished();
+        return label->fontMetrics().boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, label->text()).size();
+    }
+    return control.sizeHint();
+}
 
 FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cmDlg_(this) {
     static const bool roles_installed = (QAccessible::installFactory(AccessibleRoles), true);

@@ -23,6 +23,10 @@ class FixedFrameRequest;
 
 namespace quill::qt {
 
+// The room a label or button needs to show its whole text in its font now:
+// its size hint, a label's measured in one layout of its text.
+QSize TextRoom(const QWidget& control);
+
 class FormWidget final : public QWidget {
 public:
     static constexpr int kFailureExitCode = 1;

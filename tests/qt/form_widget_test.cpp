@@ -225,6 +225,23 @@ TEST_F(QtWindow, ScreenReadersHearEachBoxByItsLabel) {
     }
 }
 
+// The window measures each label in one layout of its text: that must come
+// to the label's own size hint in every font the window may take.
+TEST(QtWindowFonts, LabelsAreMeasuredAsTheirOwnSizeHintsSay) {
+    FormWidget window;
+    QFont condensed = QApplication::font(), large = QApplication::font();
+    condensed.setStretch(QFont::Condensed);
+    large.setPointSizeF(12);
+    for (const QFont& font : {QApplication::font(), condensed, large}) {
+        window.setFont(font);
+        for (const ControlPlacement& placement : kControls) {
+            if (placement.kind != ControlKind::Label) continue;
+            const QWidget& label = *window.Control(placement.id);
+            EXPECT_EQ(TextRoom(label), label.sizeHint()) << placement.id << " in " << font.toString().toStdString();
+        }
+    }
+}
+
 // A desktop whose font is larger than the layout was drawn for: the font
 // keeps the user's size and face, and the layout grows as at a higher DPI,
 // with the same proportions and hex-row overlap.
