@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 #include <QEvent>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -86,14 +88,16 @@ std::vector<std::size_t> MostCrowdedFirst() {
 
 // Whether every label and button has room for its whole text at
 // layout_dpi in the font it has now. Stops at the first that has not: a
-// font's first text costs the most to measure (its face, its shaping), and
-// a font that does not fit is mostly told by one short text.
+// font's first shaped text costs the most to measure (its face's shaping
+// tables), and a font far too wide is told by one short text's letters
+// alone.
 template <std::size_t N>
 bool TextsFit(const std::array<QWidget*, N>& controls, int layout_dpi) {
     static const std::vector<std::size_t> order = MostCrowdedFirst();
     for (const std::size_t i : order) {
-        const QSize needed = TextRoom(*controls[i]);
         const PixelRect r = ToPixels(kControls[i], layout_dpi);
+        if (TextWidthAtLeast(*controls[i]) > r.width()) return false;  // however it is shaped
+        const QSize needed = TextRoom(*controls[i]);
         if (needed.width() > r.width() || needed.height() > r.height()) return false;
     }
     return true;
@@ -161,6 +165,17 @@ QSize TextRoom(const QWidget& control) {
         return label->fontMetrics().boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft, label->text()).size();
     }
     return control.sizeHint();
+}
+
+qreal TextWidthAtLeast(const QWidget& control) {
+    const auto* label = qobject_cast<const QLabel*>(&control);
+    if (!label || label->text().isEmpty()) return 0;
+    label->ensurePolished();
+    const QFontMetricsF metrics(label->font());
+    qreal letters = 0;
+    for (const QChar letter : label->text()) letters += metrics.horizontalAdvance(letter);
+    const qreal em = QFontInfo(label->font()).pixelSize();
+    return letters - kKerningPerPair * em * static_cast<qreal>(label->text().size() - 1);
 }
 
 FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cmDlg_(this) {

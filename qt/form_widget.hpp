@@ -27,6 +27,14 @@ namespace quill::qt {
 // its size hint, a label's measured in one layout of its text.
 QSize TextRoom(const QWidget& control);
 
+// How much of an em kerning and ligatures may take back between two
+// letters, at most (real fonts kern by a few hundredths).
+constexpr qreal kKerningPerPair = 0.1;
+// No wider than a label's text can be laid out in its font now, from its
+// letters' own advances, without shaping it: what each letter takes alone,
+// less kKerningPerPair of an em between two. 0 for other controls.
+qreal TextWidthAtLeast(const QWidget& control);
+
 class FormWidget final : public QWidget {
 public:
     static constexpr int kFailureExitCode = 1;

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -240,6 +241,32 @@ TEST(QtWindowFonts, LabelsAreMeasuredAsTheirOwnSizeHintsSay) {
             EXPECT_EQ(TextRoom(label), label.sizeHint()) << placement.id << " in " << font.toString().toStdString();
         }
     }
+}
+
+// The first look at a font takes each label's letters alone, unshaped, and
+// lets that say "too wide": in no installed face, size or width may the
+// laid-out text come out narrower than that bound.
+TEST(QtWindowFonts, LettersAloneNeverMakeALabelWiderThanItsLayout) {
+    FormWidget window;
+    int checked = 0;
+    for (const QString& family : QFontDatabase::families()) {
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
+            for (const qreal points : {6.0, 8.0, 9.0, 10.0, 11.0, 12.0, 14.0, 16.0}) {
+                QFont font(family);
+                font.setPointSizeF(points);
+                font.setStretch(stretch);
+                window.setFont(font);
+                for (const ControlPlacement& placement : kControls) {
+                    if (placement.kind != ControlKind::Label) continue;
+                    const QWidget& label = *window.Control(placement.id);
+                    EXPECT_LE(TextWidthAtLeast(label), label.sizeHint().width())
+                        << placement.id << " in " << font.toString().toStdString();
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 0);
 }
 
 // A desktop whose font is larger than the layout was drawn for: the font
