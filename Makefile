@@ -98,6 +98,7 @@ screenshot: native win32
 	@echo "docs/screenshot-linux.png and docs/screenshot.png written"
 
 bench: native win32
+	@tools/install-deps.sh --bench
 	@tools/xvfb-run.sh python3 bench/qt_startup.py $(NATIVE) $(or $(ROUNDS),30) $(or $(RUNS),3)
 	@tools/wine-run.sh $(WIN)/bench_launcher.exe $(or $(ROUNDS),40)
 	@tools/install-deps.sh --desktop

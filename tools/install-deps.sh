@@ -12,6 +12,8 @@
 #   install-deps.sh --msi        also msitools (wixl, msiinfo), for the installer
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
+#   install-deps.sh --bench      also valgrind (callgrind) and the X DAMAGE
+#                                library, for `make bench`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
 #                                for `make deb` and the release tests
 set -euo pipefail
@@ -43,6 +45,7 @@ for option in "$@"; do
         --msi) packages+=(msitools wixl) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
+        --bench) packages+=(valgrind libxdamage1 xvfb) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config
                           binutils-mingw-w64-i686) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
