@@ -304,7 +304,8 @@ def main():
         for other in (baseline, bare):
             middle = sorted(results, key=lambda r: r[kind][other.name][0])[len(results) // 2][kind][other.name]
             print(f"  {what}, quillantern / {other.name}: median run {middle[0]:.3f} "
-                  f"(95% CI {middle[1]:.3f} .. {middle[2]:.3f})" + ("; budget 1.05" if other is baseline else ""))
+                  f"(95% CI {middle[1]:.3f} .. {middle[2]:.3f})" +
+                  ("; budget 1.05" if other is baseline and kind == 0 else ""))
     print(f"  load average {os.getloadavg()[0]:.2f} at the end")
     for program in (ours, baseline, bare):
         plugins = " ".join(sorted(program.plugins)) or "none"

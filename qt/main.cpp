@@ -12,6 +12,7 @@
 #include "qt/clipboard_handoff.hpp"
 #include "qt/command_line.hpp"
 #include "qt/display_check.hpp"
+#include "qt/font_warmup.hpp"
 #include "qt/form_widget.hpp"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillantern: %s\n", problem->c_str());
         return 1;
     }
+    quill::qt::FontConfigWarmUp fonts;  // while Qt connects to the display
     std::optional<quill::qt::DisplayOpening> opening(std::in_place);
     QApplication application(argc, argv);
     opening.reset();
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
         QCoreApplication::installTranslator(&qt_translation);
     }
 
+    fonts.Join();
     quill::qt::FormWidget window;
     window.show();
     const int status = QApplication::exec();
