@@ -75,14 +75,17 @@ QWidget* Create(const ControlPlacement& placement, QWidget* parent) {
 // width they have. Where a font does not fit, one of the first is likely
 // to show it.
 std::vector<std::size_t> MostCrowdedFirst() {
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        if (kControls[i].kind == ControlKind::Label || kControls[i].kind == ControlKind::Button) order.push_back(i);
-    }
     const auto crowding = [](std::size_t i) {
         return static_cast<double>(std::wcslen(kControls[i].text)) / kControls[i].width;
     };
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return crowding(a) > crowding(b); });
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].kind != ControlKind::Label && kControls[i].kind != ControlKind::Button) continue;
+        // In place among the few before it; equals keep the table's order.
+        auto at = order.end();
+        while (at != order.begin() && crowding(*(at - 1)) < crowding(i)) --at;
+        order.insert(at, i);
+    }
     return order;
 }
 
