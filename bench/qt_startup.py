@@ -130,6 +130,10 @@ class Display:
     def painted_window(self, name, with_line, deadline):
         """The window titled `name` once it is painted; None at the deadline."""
         windows, event = set(), Event()
+
+        def ready(window):
+            return title(self.display, window) == name and painted(self.display, window, with_line)
+
         while True:
             while X.XPending(self.display):
                 X.XNextEvent(self.display, ctypes.byref(event))
@@ -143,7 +147,7 @@ class Display:
                     DAMAGE.XDamageSubtract(self.display, event.damage(), 0, 0)
                 else:
                     continue
-                if title(self.display, window) == name and painted(self.display, window, with_line):
+                if ready(window):
                     return window
             left = deadline - time.perf_counter()
             if left <= 0:
@@ -152,7 +156,7 @@ class Display:
                 # Quiet for 50 ms: a window drawn before its damage was
                 # watched reports nothing, so look at each once.
                 for window in windows:
-                    if title(self.display, window) == name and painted(self.display, window, with_line):
+                    if ready(window):
                         return window
 
 

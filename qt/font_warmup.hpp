@@ -2,8 +2,8 @@
 // out makes fontconfig read its configuration and font caches, the largest
 // single step of the start-up, and Qt gets there only once it has connected
 // to the display. This reads them on a second thread while Qt connects, so
-// that Qt finds them read. No Qt here, and nothing else runs beside it:
-// Qt's first text comes after Join().
+// that Qt finds them read. No Qt here; Qt's connecting touches no font, and
+// its first text comes after Join().
 #pragma once
 
 #include <thread>

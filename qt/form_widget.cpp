@@ -94,14 +94,16 @@ std::vector<std::size_t> MostCrowdedFirst() {
 // font's first shaped text costs the most to measure (its face's shaping
 // tables), and a font far too wide is told by one short text's letters
 // alone.
+// Whether `needed` fits in the control's rectangle r.
+bool Fits(QSize needed, const PixelRect& r) { return needed.width() <= r.width() && needed.height() <= r.height(); }
+
 template <std::size_t N>
 bool TextsFit(const std::array<QWidget*, N>& controls, int layout_dpi) {
     static const std::vector<std::size_t> order = MostCrowdedFirst();
     for (const std::size_t i : order) {
         const PixelRect r = ToPixels(kControls[i], layout_dpi);
         if (TextWidthAtLeast(*controls[i]) > r.width()) return false;  // however it is shaped
-        const QSize needed = TextRoom(*controls[i]);
-        if (needed.width() > r.width() || needed.height() > r.height()) return false;
+        if (!Fits(TextRoom(*controls[i]), r)) return false;
     }
     return true;
 }
@@ -119,8 +121,7 @@ int LayoutDpiForTexts(const std::array<QWidget*, N>& controls, int dpi) {
     }
     const auto fits = [&](int layout_dpi) {
         for (std::size_t i = 0; i < N; ++i) {
-            const PixelRect r = ToPixels(kControls[i], layout_dpi);
-            if (needed[i].width() > r.width() || needed[i].height() > r.height()) return false;
+            if (!Fits(needed[i], ToPixels(kControls[i], layout_dpi))) return false;
         }
         return true;
     };
