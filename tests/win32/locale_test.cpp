@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -83,22 +84,26 @@ Pixels Capture(HWND window) {
     return pixels;
 }
 
-// Returns once the control's thread has handled what was sent to it and
-// waits for input again: Wine hands a window's drawing to the X server then,
-// so a capture after it shows the control as painted, not as it was.
-void Drawn(HWND control) {
+// Returns once the control's thread has handled what was sent to it
+// (painting included: the caller's RDW_UPDATENOW paints synchronously).
+void Answered(HWND control) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(control, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(control, &pid);
-    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
-        WaitForInputIdle(process, 10000);
-        CloseHandle(process);
-    }
 }
 
+// Wine copies a painted window to the X server when the window's thread
+// next waits for messages, and while it is busy at least every 50 ms.
+// Nothing tells another process when that copy has reached the screen
+// (waiting for the program to be idle did not: a test beside a busy make
+// test saw a label raised over its neighbours still showing them), and
+// under load the thread may not have run by the next capture, so two
+// captures in a row can both show the window as it was. A capture that has
+// stayed the same for longer than that cycle shows the window as painted.
+constexpr auto kScreenSettles = 150ms;
+
 // The control as drawn once it has settled: its text shows (every label and
-// button has one), and two captures after its thread went idle are alike.
+// button has one), and the captures, each after its thread answered, have
+// stayed alike for kScreenSettles.
 Pixels Settled(HWND control) {
     RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     const RECT r = RectInParent(control);
@@ -106,14 +111,18 @@ Pixels Settled(HWND control) {
         const RECT box = p.InkBox(0, 0, r.right - r.left, r.bottom - r.top);
         return box.left < box.right;
     };
-    Drawn(control);
+    Answered(control);
     Pixels last = Capture(control);
+    auto since = std::chrono::steady_clock::now();
     WaitUntil([&] {
-        Drawn(control);
+        Answered(control);
         Pixels now = Capture(control);
-        const bool same = now.values == last.values && inked(now);
-        last = std::move(now);
-        return same;
+        if (now.values != last.values || !inked(now)) {
+            last = std::move(now);
+            since = std::chrono::steady_clock::now();
+            return false;
+        }
+        return std::chrono::steady_clock::now() - since >= kScreenSettles;
     }, 30s);
     return last;
 }
