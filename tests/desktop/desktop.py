@@ -125,8 +125,11 @@ class Program:
     """One run of the program under test, stopped by its pid at the end."""
 
     def __init__(self, exe, env=None, args=(), report=None):
+        """env: what the program's environment has besides the session's
+        (a value of None takes that variable away)."""
         self.log = tempfile.NamedTemporaryFile(prefix="quillantern-", suffix=".log", delete=False)
-        self.process = subprocess.Popen([exe, *args], env={**os.environ, **(env or {})},
+        environment = {**os.environ, **(env or {})}
+        self.process = subprocess.Popen([exe, *args], env={k: v for k, v in environment.items() if v is not None},
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.pid = self.process.pid
         if report is not None:
@@ -377,14 +380,22 @@ def screenshot(path):
 
 
 # --- Wayland (weston on the test session's Xvfb) ------------------------------
-def bright_box(path, top=32):
-    """Bounding box (left, top, right, bottom) of the light pixels below
-    weston's panel (32 px) in a screenshot: the window with Qt's title bar, on
-    weston's darker background."""
-    out = run("convert", path, "-crop", f"+0+{top}", "+repage", "-threshold", "80%", "-format",
-              "%@", "info:").stdout.strip()
-    width, height, x, y = map(int, re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", out).groups())
-    return x, y + top, x + width, y + top + height
+_VIEW = re.compile(r"View \d+ \(role xdg_toplevel, PID (\d+), .*top-level window '(.*)' of ")
+_POSITION = re.compile(r"position: \((-?\d+), (-?\d+)\) -> \((-?\d+), (-?\d+)\)")
+
+
+def weston_window_box(pid, title=TITLE):
+    """(left, top, right, bottom) of the program's toplevel titled `title`
+    on weston's output, as weston itself places it (its scene graph, through
+    the debug protocol tools/desktop-run.sh starts it with): the whole
+    surface, Qt's title bar and frame included. None while it shows none."""
+    scene = run("weston-debug", "scene-graph", timeout=10).stdout.splitlines()
+    for line, following in zip(scene, scene[1:]):
+        view = _VIEW.search(line)
+        position = _POSITION.search(following)
+        if view and position and view[1] == str(pid) and view[2] == title:
+            return tuple(int(v) for v in position.groups())
+    return None
 
 
 def enter_afresh():

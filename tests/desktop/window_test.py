@@ -8,11 +8,8 @@ x11, wayland and sway run inside tools/desktop-run.sh (--wm openbox|xfwm4 /
 --weston / --sway).
 """
 import os
-import re
 import subprocess
 import sys
-import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import desktop as d  # noqa: E402
@@ -129,21 +126,17 @@ def wl_paste():
 
 
 def wayland(exe, report):
-    shot = os.path.join(tempfile.mkdtemp(), "screen.png")
     width = lambda box: box[2] - box[0]
 
     def window_box():
-        """The window with Qt's title bar, as it shows on weston's output,
-        once it holds still (weston fades closing dialogs out)."""
-        d.run("xdotool", "mousemove", "1020", "10")  # the pointer out of the way
+        """The window with Qt's title bar where weston shows it, once two
+        looks in a row agree (a resize takes a frame or two to land)."""
         boxes = [None]
 
         def still():
-            time.sleep(0.3)
-            d.screenshot(shot)
-            boxes.append(d.bright_box(shot))
-            return boxes[-1] if boxes[-1] == boxes[-2] else None
-        return d.wait_for(still, d.BOUND, "the window to hold still")
+            boxes.append(d.weston_window_box(program.pid))
+            return boxes[-1] if boxes[-1] and boxes[-1] == boxes[-2] else None
+        return d.wait_for(still, d.BOUND, "the window to hold still on weston's output")
 
     def title_button(box, which):
         # Qt's title bar: 18-px buttons, 8 px from the right edge, 5 apart.
