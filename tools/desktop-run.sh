@@ -8,8 +8,10 @@
 # --wm NAME   starts that X11 window manager and waits until it manages the
 #             screen (it has set _NET_SUPPORTING_WM_CHECK on the root window)
 # --weston    starts weston's X11 backend on the display, in a private
-#             XDG_RUNTIME_DIR; exports WAYLAND_DISPLAY (DISPLAY stays set for
-#             tools that read the screen, e.g. xdotool, xclip)
+#             XDG_RUNTIME_DIR, with its debug protocol (weston-debug
+#             scene-graph tells where each window is); exports WAYLAND_DISPLAY
+#             (DISPLAY stays set for tools that read the screen, e.g.
+#             xdotool, xclip)
 # --sway      starts sway (wlroots' X11 backend, software rendering) on the
 #             display, as an unprivileged user when run as root (sway refuses
 #             root); exports WAYLAND_DISPLAY and SWAYSOCK (its IPC socket,
@@ -92,9 +94,24 @@ if [[ -z ${QUILL_XVFB_PID:-} || -z ${DISPLAY:-} ]]; then
 fi
 
 # A runtime folder of our own: the accessibility bus and weston put their
-# sockets there (never in the user's).
-export XDG_RUNTIME_DIR=$tmp/runtime
+# sockets there (never in the user's); and settings, data and caches of our
+# own, so that neither the user's desktop settings (a window manager's
+# theme, a clipboard manager's history) reach the session nor the session's
+# reach them.
+export XDG_RUNTIME_DIR=$tmp/runtime XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data XDG_CACHE_HOME=$tmp/cache
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
+# What the tests compare does not depend on this machine's taste or its
+# user's: the session has a language (English, as in C; a test gives the
+# program another where it wants one), fonts of its own
+# (tools/test-fonts.conf), and the pointer as every compositor and toolkit
+# draws it when no cursor theme is installed (a desktop's theme can draw
+# one several times larger): an empty search path.
+export LANG=C.UTF-8
+unset LANGUAGE LC_ALL $(compgen -e | grep '^LC_' || true)
+export FONTCONFIG_FILE=$here/test-fonts.conf
+export XCURSOR_PATH=$tmp/cursors XCURSOR_THEME=default XCURSOR_SIZE=24
+mkdir "$XCURSOR_PATH"
 # A session bus of our own, in its own process group.
 setsid dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$tmp/bus" >"$tmp/bus.log" 2>&1 &
 bus_pid=$!
@@ -125,7 +142,7 @@ if [[ $weston -eq 1 ]]; then
     # (The pixman renderer: llvmpipe's GL costs a busy machine seconds of
     # lag between an input event and its delivery.)
     weston --backend=x11-backend.so --use-pixman --socket="$socket" --width=1024 --height=768 --idle-time=0 \
-        --no-config >"$tmp/weston.log" 2>&1 &
+        --no-config --debug >"$tmp/weston.log" 2>&1 &
     weston_pid=$!
     wait_until 60 "weston" "$weston_pid" "$tmp/weston.log" test -S "$XDG_RUNTIME_DIR/$socket"
     export WAYLAND_DISPLAY=$socket
