@@ -35,9 +35,13 @@ for option in "$@"; do
         # compositor, a session bus with the accessibility bus, Qt's own
         # translations, and clipboard managers (and python3-xlib for the
         # tests' own fake ones).
+        # (The DejaVu faces are the test sessions' own fonts,
+        # tools/test-fonts.conf; the CJK ones give a Japanese, Chinese or
+        # Korean desktop the faces its users have.)
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
-                              xfce4-clipman xfce4-settings python3-xlib imagemagick locales-all) ;;
+                              xfce4-clipman xfce4-settings python3-xlib imagemagick locales-all
+                              fonts-dejavu-core fonts-dejavu-extra fonts-noto-cjk fonts-droid-fallback) ;;
         --win32) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
         # (locales-all with Wine and the desktop: the languages the locale tests run the window in.)
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils locales-all) ;;
@@ -63,6 +67,26 @@ else
 fi
 export DEBIAN_FRONTEND=noninteractive
 
+# The package lists. A source whose index cannot be read (a host out of
+# reach, a mirror in the middle of a sync, a repository without a signature)
+# does not stop the install: apt then goes on with the other sources (and
+# what it last read of that one), the failed sources are named, and the
+# install itself says whether what is needed could be found.
+unread_sources=""
+update_lists() {
+    local output status=0
+    output=$("${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq </dev/null 2>&1) || status=$?
+    [[ -z $output ]] || printf '%s\n' "$output" >&2
+    unread_sources=$(sed -n -E -e "s/^[EW]: Failed to fetch ([^ ]+).*/\1/p" \
+                               -e "s/^[EW]: The repository '([^']+)'.*/\1/p" <<<"$output" | sort -u)
+    if [[ -n $unread_sources ]]; then
+        echo "install-deps: these package sources could not be read; going on with the others:" >&2
+        sed 's/^/  /' <<<"$unread_sources" >&2
+    elif [[ $status -ne 0 ]]; then
+        echo "install-deps: apt-get update failed (exit $status); going on with the package lists as they are" >&2
+    fi
+}
+
 install() {
     [[ $# -gt 0 ]] || return 0
     if [[ ${SUDO[*]} == missing-sudo ]]; then
@@ -75,8 +99,11 @@ install() {
     fi
     # Another apt run (a second make, a package manager) may hold the lock:
     # wait for it a while instead of failing at once.
-    "${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-    "${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "$@" </dev/null
+    update_lists
+    if ! "${SUDO[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "$@" </dev/null; then
+        echo "install-deps: could not install $*${unread_sources:+ (some package sources could not be read: see above)}" >&2
+        exit 1
+    fi
 }
 
 missing=()
