@@ -32,7 +32,8 @@ export SOURCE_DATE_EPOCH
 export QT_RCC_SOURCE_DATE_OVERRIDE := $(SOURCE_DATE_EPOCH)
 endif
 
-.PHONY: all build native native-configure quillantern win32 win32-configure win64 sanitize test run run-wine screenshot \
+.PHONY: all build native native-configure quillantern win32 win32-configure win64 sanitize test test-trees run \
+	run-wine screenshot \
 	bench fuzz install deb msi dist clean
 
 # Which build the Windows tests run: the shipped 32-bit program where this
@@ -79,7 +80,15 @@ win64: win32
 		-DQUILL_SHIPPED_EXE=$(abspath $(WIN))/Quillantern.exe >/dev/null
 	@cmake --build $(WIN64) -j $(JOBS)
 
-test: native sanitize win32 $(if $(filter win64,$(WINE_ARCH)),win64)
+# make test first settles which Windows build its tests run (installing
+# 32-bit Wine where it can: where that fails, the x86-64 build is tested,
+# and the reason said), then builds and runs everything with that choice.
+test:
+	@decision=$$(tools/windows-test-arch.sh) || exit 1; \
+	echo "make test: the Windows tests run the $${decision%%:*} build: $${decision#*: }"; \
+	$(MAKE) test-trees QUILL_WINE_ARCH="$${decision%%:*}" QUILL_WINE_WHY="$${decision#*: }"
+
+test-trees: native sanitize win32 $(if $(filter win64,$(WINE_ARCH)),win64)
 	@tools/install-deps.sh --deb --desktop
 	@QUILL_WINE_ARCH=$(WINE_ARCH) tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN_TESTED)
 
