@@ -18,4 +18,10 @@ namespace quill::wayland {
 // a size that is not positive.
 void FixToplevelSize(void* xdg_toplevel, int width, int height);
 
+// Asks the compositor to take `xdg_toplevel` out of the maximised and the
+// full-screen state (those that are true), as xdg-shell's unset requests
+// do. The toolkit's idea of the window's state stays what the compositor
+// last configured, until it configures the normal state.
+void LeaveStates(void* xdg_toplevel, bool maximized, bool fullscreen);
+
 }  // namespace quill::wayland
