@@ -27,6 +27,7 @@
 #include "colour/failure.hpp"
 #include "form/failure_report.hpp"
 #include "x11/xcb_helpers.hpp"
+#include "qt/drawn_frame.hpp"
 #include "qt/window_icon.hpp"
 
 namespace quill::qt {
@@ -195,6 +196,14 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
     // A fixed dialog frame: title and close box, no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
+    // Where a Wayland compositor draws no frames, the window draws a fixed
+    // dialog's frame itself, instead of Qt's title bar with maximise and
+    // minimise.
+    // (Qt drops the frameless hint beside the title bar's hints.)
+    if (OnWayland() && !CompositorDrawsFrames()) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        frame_ = new DrawnFrame(*this);
+    }
     const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
     const int dpi = display ? qRound(display->logicalDotsPerInch()) : 96;
     fixed_frame_ = FixedFrameRequest();
@@ -243,7 +252,9 @@ void FormWidget::LayOut(int layout_dpi) {
     }
     const PixelRect client = ClientPixels(layout_dpi);
     client_size_ = QSize(client.width(), client.height());
-    form_area_->setGeometry(QRect(QPoint(0, 0), client_size_));
+    const QMargins frame = FrameMargins();
+    window_size_ = client_size_.grownBy(frame);
+    form_area_->setGeometry(QRect(QPoint(frame.left(), frame.top()), client_size_));
     if (OnWayland()) {
         // A compositor may maximise or fullscreen any window (weston does,
         // by its key bindings, whatever the size limits) and then requires
@@ -251,12 +262,12 @@ void FormWidget::LayOut(int layout_dpi) {
         // and die of a protocol error. So Qt's own maximum stays open, the
         // compositor is told the fixed size directly, and the window keeps
         // its own size itself (resizeEvent).
-        setMinimumSize(client_size_);
+        setMinimumSize(window_size_);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        resize(client_size_);
-        wayland_size_.SetContentSize(client_size_);
+        resize(window_size_);
+        wayland_size_.SetContentSize(window_size_);
     } else {
-        setFixedSize(client_size_);
+        setFixedSize(window_size_);
     }
 }
 
@@ -295,31 +306,57 @@ void FormWidget::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) FollowWindowState();
 }
 
+QMargins FormWidget::FrameMargins() const { return frame_ ? frame_->Margins() : QMargins(); }
+
 void FormWidget::FollowWindowState() {
-    // An X11 client may ask for its normal state back: the window manager
-    // then restores the fixed size. (On Wayland the window takes the
-    // configured size and the form stays centred in it until restored.)
-    // A window manager that insists (forces the state again at once, a few
-    // times over) keeps it: the form then stays centred in that size.
-    if (!(windowState() & kHeld) || QGuiApplication::platformName() != "xcb") return;
+    if (frame_) frame_->Follow();
+    CentreForm();
+    if (!(windowState() & kHeld)) {
+        KeepOwnSize();
+        return;
+    }
+    // The window never asks to be maximised or full screen: a window
+    // manager or compositor that makes it so (a key, a menu, a script) is
+    // asked for the normal state back, which restores the fixed size.
+    // One that insists (forces the state again at once, a few times over)
+    // keeps it: the form then stays centred in that size.
     const auto now = std::chrono::steady_clock::now();
     if (now - last_held_ > kInsistence) state_requests_ = 0;
     last_held_ = now;
     if (++state_requests_ > kStateRequests) return;
-    QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kHeld); });
+    QTimer::singleShot(0, this, [this] {
+        // On Wayland the window keeps the configured size until the
+        // compositor answers (weston ends a client whose maximised frame
+        // has another size); Qt's own request would shrink it at once.
+        if (OnWayland()) {
+            wayland_size_.LeaveStates(windowState() & kHeld);
+        } else {
+            setWindowState(windowState() & ~kHeld);
+        }
+    });
+}
+
+void FormWidget::KeepOwnSize() {
+    // On Wayland the window takes the size it is configured with, and a
+    // client may always return to its own outside those states (an edge
+    // dragged, a state left). X11 window managers restore it themselves.
+    if (!OnWayland() || size() == window_size_) return;
+    QTimer::singleShot(0, this, [this] {
+        if (!(windowState() & kHeld) && size() != window_size_) resize(window_size_);
+    });
+}
+
+void FormWidget::CentreForm() {
+    const QRect inside = rect().marginsRemoved(FrameMargins());
+    form_area_->move(inside.left() + std::max(0, (inside.width() - client_size_.width()) / 2),
+                     inside.top() + std::max(0, (inside.height() - client_size_.height()) / 2));
 }
 
 void FormWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (OnWayland() && !(windowState() & kHeld) && size() != client_size_) {
-        // Resized in the normal state (an edge dragged): back to the fixed
-        // size, which a client may always do outside those states.
-        QTimer::singleShot(0, this, [this] {
-            if (!(windowState() & kHeld)) resize(client_size_);
-        });
-    }
-    form_area_->move(std::max(0, (width() - client_size_.width()) / 2),
-                     std::max(0, (height() - client_size_.height()) / 2));
+    if (frame_) frame_->Follow();
+    CentreForm();
+    if (!(windowState() & kHeld)) KeepOwnSize();
 }
 
 template <typename Command>

@@ -23,6 +23,8 @@ class FixedFrameRequest;
 
 namespace quill::qt {
 
+class DrawnFrame;
+
 // The room a label or button needs to show its whole text in its font now:
 // its size hint, a label's measured in one layout of its text.
 QSize TextRoom(const QWidget& control);
@@ -66,8 +68,15 @@ private:
     // fit; the layouts are computed, not tried on the widgets.
     void FitLayoutToFont(int dpi);
     void CreateControls();
+    // What the window's own frame takes around the form (none where the
+    // window manager or compositor draws the frame).
+    QMargins FrameMargins() const;
     // When a window manager maximises or fullscreens the window anyway.
     void FollowWindowState();
+    // Back to the window's own size where nothing holds it at another.
+    void KeepOwnSize();
+    // The form in the middle of whatever room the window has.
+    void CentreForm();
     // Runs a command at the edge of Qt's event loop: a failure that leaves
     // it is reported and ends the program; nothing unwinds into Qt.
     template <typename Command>
@@ -76,8 +85,10 @@ private:
 
     std::unique_ptr<x11::FixedFrameRequest> fixed_frame_;  // on X11
     QWidget* form_area_;  // the client area's controls, at their fixed size
+    DrawnFrame* frame_ = nullptr;  // where the window draws its own frame
     FixedWaylandSize wayland_size_{*this};
     QSize client_size_;
+    QSize window_size_;  // the client area and the window's own frame
     // A window manager insists when it forces the state again within
     // kInsistence of the last time, kStateRequests times in a row.
     static constexpr int kStateRequests = 3;

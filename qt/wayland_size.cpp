@@ -6,9 +6,16 @@
 #include <QWindow>
 #include <qpa/qplatformnativeinterface.h>
 
+#include "wayland/server_decorations.hpp"
 #include "wayland/toplevel_size.hpp"
 
 namespace quill::qt {
+
+bool CompositorDrawsFrames() {
+    if (!QGuiApplication::platformName().startsWith("wayland")) return false;
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    return native && wayland::OffersServerDecorations(native->nativeResourceForIntegration("wl_display"));
+}
 
 FixedWaylandSize::FixedWaylandSize(QWidget& window) : QObject(&window), window_(window) {
     if (QGuiApplication::platformName().startsWith("wayland")) window_.installEventFilter(this);
@@ -32,14 +39,23 @@ bool FixedWaylandSize::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void FixedWaylandSize::Send() {
+void* FixedWaylandSize::Toplevel() const {
     QWindow* handle = window_.windowHandle();
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    if (!handle || !native || content_.isEmpty()) return;
-    void* toplevel = native->nativeResourceForWindow("xdg_toplevel", handle);
-    const QMargins frame = handle->frameMargins();
+    if (!handle || !native || !watching_handle_) return nullptr;
+    return native->nativeResourceForWindow("xdg_toplevel", handle);
+}
+
+void FixedWaylandSize::Send() {
+    void* toplevel = Toplevel();
+    if (!toplevel || content_.isEmpty()) return;
+    const QMargins frame = window_.windowHandle()->frameMargins();
     wayland::FixToplevelSize(toplevel, content_.width() + frame.left() + frame.right(),
                              content_.height() + frame.top() + frame.bottom());
+}
+
+void FixedWaylandSize::LeaveStates(Qt::WindowStates states) {
+    wayland::LeaveStates(Toplevel(), states & Qt::WindowMaximized, states & Qt::WindowFullScreen);
 }
 
 }  // namespace quill::qt

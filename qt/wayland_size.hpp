@@ -9,6 +9,10 @@ class QWidget;
 
 namespace quill::qt {
 
+// Whether Qt runs on a Wayland compositor that draws the windows' frames
+// (xdg-decoration); false on other platforms.
+bool CompositorDrawsFrames();
+
 class FixedWaylandSize final : public QObject {
 public:
     // Watches `window` (a top-level widget) and, while Qt runs on Wayland,
@@ -18,12 +22,17 @@ public:
 
     // The size of the window's contents; the limits add the frame Qt draws.
     void SetContentSize(QSize size);
+    // Asks the compositor for the normal state back, out of those of
+    // `states` (maximised, full screen) it has set; Qt learns of it from the
+    // compositor's answer.
+    void LeaveStates(Qt::WindowStates states);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Send();
+    void* Toplevel() const;
 
     QWidget& window_;
     QSize content_;
