@@ -4,9 +4,11 @@
 # accessibility bus started on demand, so screen-reader clients such as
 # AT-SPI tests see the program), and optionally a window manager on that
 # display or a Wayland compositor on top of it.
-#   tools/desktop-run.sh [--wm openbox|xfwm4] [--weston|--sway] [--] COMMAND [ARGS...]
+#   tools/desktop-run.sh [--wm openbox|xfwm4|mutter|kwin] [--weston|--sway|--mutter|--kwin] [--]
+#                        COMMAND [ARGS...]
 # --wm NAME   starts that X11 window manager and waits until it manages the
-#             screen (it has set _NET_SUPPORTING_WM_CHECK on the root window)
+#             screen (it has set _NET_SUPPORTING_WM_CHECK on the root window):
+#             openbox, xfwm4, or GNOME's (mutter) or KDE's (kwin_x11)
 # --weston    starts weston's X11 backend on the display, in a private
 #             XDG_RUNTIME_DIR, with its debug protocol (weston-debug
 #             scene-graph tells where each window is); exports WAYLAND_DISPLAY
@@ -16,6 +18,16 @@
 #             display, as an unprivileged user when run as root (sway refuses
 #             root); exports WAYLAND_DISPLAY and SWAYSOCK (its IPC socket,
 #             for swaymsg)
+# --mutter    starts GNOME's compositor, mutter, nested on the display (its
+#             output is an X window of 1024 x 768), Wayland only; exports
+#             WAYLAND_DISPLAY
+# --kwin      starts KDE's compositor, kwin_wayland, windowed on the display,
+#             with KDE's Breeze title bars; exports WAYLAND_DISPLAY. Its
+#             scripting interface (D-Bus org.kde.KWin /Scripting) drives
+#             what its window menu does; print() in a script writes to its
+#             log, $QUILL_DESKTOP_LOGS/kwin.log.
+# GNOME's and KDE's sessions read settings of their own (a key for full
+# screen, which GNOME leaves unbound; new windows centred; no animations).
 # Exports QUILL_DESKTOP_PIDS (the pids of what it started) for tests that
 # check that nothing else is left, and QUILL_DESKTOP_LOGS (the folder of the
 # session's logs: *.log). Everything it starts is stopped by its
@@ -26,29 +38,28 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/session.sh"
 
 wm=""
-weston=0
-sway=0
+compositor=""
 while [[ $# -gt 0 ]]; do
     case $1 in
         --wm) wm=$2; shift 2 ;;
-        --weston) weston=1; shift ;;
-        --sway) sway=1; shift ;;
+        --weston|--sway|--mutter|--kwin) compositor=${1#--}; shift ;;
         --) shift; break ;;
         -*) echo "desktop-run: unknown option $1" >&2; exit 2 ;;
         *) break ;;
     esac
 done
-[[ $# -ge 1 ]] || { echo "usage: desktop-run.sh [--wm openbox|xfwm4] [--weston|--sway] [--] COMMAND [ARGS...]" >&2; exit 2; }
+[[ $# -ge 1 ]] || {
+    echo "usage: desktop-run.sh [--wm openbox|xfwm4|mutter|kwin] [--weston|--sway|--mutter|--kwin] [--] COMMAND [ARGS...]" >&2
+    exit 2
+}
 
 # Never the user's own compositor.
 unset WAYLAND_DISPLAY
 bus_pid=""
 wm_pid=""
-weston_pid=""
-sway_pid=""
+compositor_pid=""
 on_session_end() {
-    stop_process "$sway_pid"
-    stop_process "$weston_pid"
+    stop_process "$compositor_pid"
     stop_process "$wm_pid"
     # The bus and what it started on demand (the accessibility bus and its
     # registry) share its process group.
@@ -84,8 +95,9 @@ wait_until() {  # SECONDS WHAT PID|- LOG|- COMMAND...
 # inside when weston starts leaves weston's pointer elsewhere than X's. The
 # screen is taller than weston's window, so that a test can move the pointer
 # out (QUILL_POINTER_OUTSIDE) and enter it again exactly where it clicks.
+# (The same room below the nested output of GNOME's and KDE's compositors.)
 screen=1024x768
-if [[ $weston -eq 1 ]]; then
+if [[ -n $compositor && $compositor != sway ]]; then
     screen=1024x800
     export QUILL_POINTER_OUTSIDE="512 790"
 fi
@@ -126,10 +138,27 @@ wait_until 60 "the accessibility bus" - - dbus-send --session --print-reply --de
     org.a11y.Bus.GetAddress
 pids=("$bus_pid")
 
+# GNOME's and KDE's settings, as a user's desktop has them but for what the
+# tests need: GNOME binds no key to full screen; new windows are centred;
+# nothing is animated (no fades to wait for).
+gnome_settings() {
+    export GSETTINGS_BACKEND=keyfile
+    mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings"
+    printf '%s\n' '[org/gnome/desktop/wm/keybindings]' "toggle-fullscreen=['<Super>f']" \
+        '[org/gnome/mutter]' 'center-new-windows=true' \
+        '[org/gnome/desktop/interface]' 'enable-animations=false' >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+}
+kde_settings() {
+    printf '%s\n' '[Compositing]' 'Enabled=false' '[Windows]' 'Placement=Centered' >"$XDG_CONFIG_HOME/kwinrc"
+    printf '%s\n' '[KDE]' 'AnimationDurationFactor=0' >"$XDG_CONFIG_HOME/kdeglobals"
+}
+
 if [[ -n $wm ]]; then
     case $wm in
         openbox) "$wm" --sm-disable >"$tmp/wm.log" 2>&1 & ;;
         xfwm4) "$wm" --compositor=off --sm-client-disable >"$tmp/wm.log" 2>&1 & ;;
+        mutter) gnome_settings; mutter --x11 --replace --sm-disable >"$tmp/wm.log" 2>&1 & ;;
+        kwin) kde_settings; QT_QPA_PLATFORM=xcb kwin_x11 --replace >"$tmp/wm.log" 2>&1 & ;;
         *) echo "desktop-run: unknown window manager $wm" >&2; exit 2 ;;
     esac
     wm_pid=$!
@@ -137,39 +166,63 @@ if [[ -n $wm ]]; then
     pids+=("$wm_pid")
 fi
 
-if [[ $weston -eq 1 ]]; then
-    socket=quill-wayland-$$
-    # (The pixman renderer: llvmpipe's GL costs a busy machine seconds of
-    # lag between an input event and its delivery.)
-    weston --backend=x11-backend.so --use-pixman --socket="$socket" --width=1024 --height=768 --idle-time=0 \
-        --no-config --debug >"$tmp/weston.log" 2>&1 &
-    weston_pid=$!
-    wait_until 60 "weston" "$weston_pid" "$tmp/weston.log" test -S "$XDG_RUNTIME_DIR/$socket"
-    export WAYLAND_DISPLAY=$socket
-    pids+=("$weston_pid")
+socket=quill-wayland-$$
+case $compositor in
+    "") ;;
+    weston)
+        # (The pixman renderer: llvmpipe's GL costs a busy machine seconds
+        # of lag between an input event and its delivery.)
+        weston --backend=x11-backend.so --use-pixman --socket="$socket" --width=1024 --height=768 --idle-time=0 \
+            --no-config --debug >"$tmp/weston.log" 2>&1 &
+        compositor_pid=$! ;;
+    sway)
+        # sway will not run as root: as nobody, in a runtime folder of its
+        # own (root, running the tests, can still reach its sockets).
+        as_user=()
+        if [[ $(id -u) -eq 0 ]]; then
+            chown nobody:nogroup "$XDG_RUNTIME_DIR"
+            chmod 711 "$tmp"
+            as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+            # The Xvfb accepts local clients of any user.
+        fi
+        printf '%s\n' 'xwayland disable' 'output * bg #204060 solid_color' 'default_border normal' \
+            'bindsym Mod4+Shift+f fullscreen toggle' >"$tmp/sway.config"
+        chmod 644 "$tmp/sway.config"
+        export SWAYSOCK=$XDG_RUNTIME_DIR/sway-ipc.sock
+        WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+            "${as_user[@]}" sway --config "$tmp/sway.config" >"$tmp/sway.log" 2>&1 &
+        compositor_pid=$! ;;
+    mutter)
+        gnome_settings
+        MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 mutter --nested --wayland --no-x11 --wayland-display="$socket" \
+            --sm-disable >"$tmp/mutter.log" 2>&1 &
+        compositor_pid=$! ;;
+    kwin)
+        kde_settings
+        # Debian's kwin_wayland carries a file capability (CAP_SYS_RESOURCE),
+        # which a process that may not gain it (a container) cannot exec; a
+        # copy carries none, and KWin does without.
+        cp /usr/bin/kwin_wayland "$tmp/kwin_wayland"
+        env -u QT_QPA_PLATFORM "$tmp/kwin_wayland" --x11-display "$DISPLAY" --socket "$socket" --no-lockscreen \
+            --width 1024 --height 768 >"$tmp/kwin.log" 2>&1 &
+        compositor_pid=$! ;;
+    *) echo "desktop-run: unknown compositor $compositor" >&2; exit 2 ;;
+esac
+if [[ $compositor == sway ]]; then
+    wait_until 60 sway "$compositor_pid" "$tmp/sway.log" \
+        sh -c 'ls "$XDG_RUNTIME_DIR" | grep -q "^wayland-[0-9]*$" && swaymsg -t get_version'
+    socket=$(ls "$XDG_RUNTIME_DIR" | grep '^wayland-[0-9]*$' | head -n1)
+elif [[ -n $compositor ]]; then
+    wait_until 60 "$compositor" "$compositor_pid" "$tmp/$compositor.log" test -S "$XDG_RUNTIME_DIR/$socket"
 fi
-
-if [[ $sway -eq 1 ]]; then
-    # sway will not run as root: as nobody, in a runtime folder of its own
-    # (root, running the tests, can still reach its sockets).
-    as_user=()
-    if [[ $(id -u) -eq 0 ]]; then
-        chown nobody:nogroup "$XDG_RUNTIME_DIR"
-        chmod 711 "$tmp"
-        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-        # The Xvfb accepts local clients of any user.
-    fi
-    printf '%s\n' 'xwayland disable' 'output * bg #204060 solid_color' 'default_border normal' \
-        'bindsym Mod4+Shift+f fullscreen toggle' >"$tmp/sway.config"
-    chmod 644 "$tmp/sway.config"
-    export SWAYSOCK=$XDG_RUNTIME_DIR/sway-ipc.sock
-    WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-        "${as_user[@]}" sway --config "$tmp/sway.config" >"$tmp/sway.log" 2>&1 &
-    sway_pid=$!
-    wait_until 60 "sway" "$sway_pid" "$tmp/sway.log" sh -c 'ls "$XDG_RUNTIME_DIR" | grep -q "^wayland-[0-9]*$" && swaymsg -t get_version'
-    WAYLAND_DISPLAY=$(ls "$XDG_RUNTIME_DIR" | grep '^wayland-[0-9]*$' | head -n1)
-    export WAYLAND_DISPLAY
-    pids+=("$sway_pid")
+if [[ $compositor == kwin || $wm == kwin ]]; then
+    # Its scripting interface too.
+    wait_until 60 "KWin's D-Bus interface" - - dbus-send --session --print-reply --dest=org.kde.KWin /Scripting \
+        org.freedesktop.DBus.Peer.Ping
+fi
+if [[ -n $compositor ]]; then
+    export WAYLAND_DISPLAY=$socket
+    pids+=("$compositor_pid")
 fi
 
 export QUILL_DESKTOP_PIDS="${pids[*]}"
@@ -177,12 +230,8 @@ export QUILL_DESKTOP_PIDS="${pids[*]}"
 # for a failed test to keep beside its report.
 export QUILL_DESKTOP_LOGS=$tmp
 run_bounded "${QUILL_DESKTOP_TIMEOUT:-600}" "$@"
-if [[ $status -ne 0 && -n $weston_pid ]]; then
-    echo "desktop-run: weston's log:" >&2
-    tail -n 20 "$tmp/weston.log" >&2
-fi
-if [[ $status -ne 0 && -n $sway_pid ]]; then
-    echo "desktop-run: sway's log:" >&2
-    tail -n 20 "$tmp/sway.log" >&2
+if [[ $status -ne 0 && -n $compositor ]]; then
+    echo "desktop-run: $compositor's log:" >&2
+    tail -n 20 "$tmp/$compositor.log" >&2
 fi
 exit "$status"

@@ -31,8 +31,9 @@ for option in "$@"; do
         --qt) packages+=(qt6-base-dev qt6-base-private-dev wayland-protocols libxcb1-dev pkg-config qt6-qpa-plugins
                          qt6-wayland qt6-translations-l10n
                          fonts-dejavu-core xvfb xclip desktop-file-utils) ;;
-        # The Linux window on real desktops: a window manager, a Wayland
-        # compositor, a session bus with the accessibility bus, Qt's own
+        # The Linux window on real desktops: window managers and Wayland
+        # compositors (GNOME's mutter and KDE's KWin, with KDE's Breeze
+        # title bars, among them), a session bus with the accessibility bus, Qt's own
         # translations, and clipboard managers (and python3-xlib for the
         # tests' own fake ones).
         # (The DejaVu faces are the test sessions' own fonts,
@@ -41,7 +42,8 @@ for option in "$@"; do
         --desktop) packages+=(qt6-wayland qt6-translations-l10n openbox xfwm4 weston wl-clipboard wmctrl xdotool
                               x11-utils dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 sway
                               xfce4-clipman xfce4-settings python3-xlib imagemagick locales-all
-                              fonts-dejavu-core fonts-dejavu-extra fonts-noto-cjk fonts-droid-fallback) ;;
+                              fonts-dejavu-core fonts-dejavu-extra fonts-noto-cjk fonts-droid-fallback
+                              mutter gsettings-desktop-schemas kwin-wayland kwin-x11 breeze) ;;
         --win32) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
         # (locales-all with Wine and the desktop: the languages the locale tests run the window in.)
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils locales-all) ;;
