@@ -15,10 +15,12 @@ import contextlib
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 import clipboard_peers
 import desktop
+import pyatspi
 
 ORANGE = "33023"
 HANG = 30  # seconds
@@ -55,20 +57,20 @@ def close_sway(program):
     desktop.run("swaymsg", "[app_id=quillantern] kill")
 
 
-def copy_by_key(program):
-    """The copy button pressed from the keyboard: a Wayland compositor takes
-    a selection only from a client that had input, so not from an AT-SPI
-    action."""
-    import pyatspi
-    button = program.find(program.window(), "push button", "Copiaza in clipboard")
-    button.queryComponent().grabFocus()
-    desktop.wait_for(lambda: button.getState().contains(pyatspi.STATE_FOCUSED), HANG, "the copy button's focus")
-    desktop.keys("space")
+def close_by_key(program):
+    """The desktop's close key, Alt+F4, on the active window (GNOME's and
+    KDE's): the compositor asks the window to close."""
+    desktop.wait_for(lambda: program.window().getState().contains(pyatspi.STATE_ACTIVE), HANG, "the window active")
+    desktop.keys("alt+F4")
 
 
 X11 = {"env": {"QT_QPA_PLATFORM": "xcb"}, "copy": lambda program: program.copy(), "close": close_x11,
        "paste": desktop.clipboard_text}
-SWAY = {"env": {"QT_QPA_PLATFORM": "wayland"}, "copy": copy_by_key, "close": close_sway, "paste": wayland_text}
+SWAY = {"env": {"QT_QPA_PLATFORM": "wayland"}, "copy": desktop.Program.copy_by_key, "close": close_sway, "paste": wayland_text}
+# GNOME's and KDE's compositors: a copy from the keyboard, taken once the
+# compositor has it; the close key.
+DESKTOP = {"env": {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DEBUG": "client"}, "copy": desktop.Program.copy_on_wayland,
+           "close": close_by_key, "paste": wayland_text}
 
 
 def run_and_close(exe, session, copy=True, before_close=None):
@@ -131,7 +133,35 @@ def xclip_copy(text):
 
 
 def wl_copy(text):
-    return take_clipboard(text, ["wl-copy", "--foreground"], wayland_text)
+    """wl-copy sets the selection; without data control (GNOME) it needs
+    the keyboard focus for a moment, which a paste (wl-paste takes it too)
+    must not take from it before the compositor has its selection: the
+    paste waits until the compositor offers wl-copy's selection back."""
+    log = tempfile.NamedTemporaryFile(prefix="wl-copy-", suffix=".log")
+    taker = subprocess.Popen(["wl-copy", "--foreground"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                             stderr=log, env={**os.environ, "WAYLAND_DEBUG": "1"})
+    taker.stdin.write(text.encode())
+    taker.stdin.close()
+
+    def answer():
+        lines = open(log.name, errors="replace").read().splitlines()
+        sets = [i for i, line in enumerate(lines) if ".set_selection(" in line]
+        if not sets:
+            return None
+        if any(".cancelled()" in line for line in lines[sets[0]:]):
+            return "refused"
+        return "taken" if any('.offer("UTF8_STRING")' in line for line in lines[sets[0]:]) else None
+    try:
+        assert desktop.wait_for(answer, HANG, "the compositor to take wl-copy's copy") == "taken", \
+            "the compositor refused wl-copy's copy"
+        desktop.wait_for(lambda: wayland_text() == text, HANG, f"another program to own the clipboard with {text!r}")
+    except BaseException:
+        taker.kill()
+        taker.wait()
+        raise
+    finally:
+        log.close()
+    return taker
 
 
 # --- X11 -----------------------------------------------------------------------
@@ -224,6 +254,26 @@ def sway_nothing_copied(exe):
         nothing_left(exe, "nothing was copied")
 
 
+# --- Wayland on GNOME (the compositor keeps the value) and KDE (data control) -----
+def gnome_copy_close_paste(exe):
+    with cleaned_up(exe) as started:
+        closed = run_and_close(exe, DESKTOP)
+        nothing_left(exe, "mutter keeps the copied value itself")
+        pastes_later(closed, wayland_text)
+        started.append(wl_copy("another value"))
+        assert wayland_text() == "another value"
+
+
+def kde_copy_close_paste(exe):
+    with cleaned_up(exe) as started:
+        closed = run_and_close(exe, DESKTOP)
+        assert left(exe), "nothing keeps the value"
+        pastes_later(closed, wayland_text)
+        started.append(wl_copy("another value"))
+        nothing_left(exe, "another program copied")
+        assert wayland_text() == "another value"
+
+
 # --- Wayland without data control (weston keeps nothing itself) -----------------
 def weston_no_keeper(exe):
     keeper_process, report = clipboard_peers.start_keeper(keeper(exe), "w", ORANGE, seconds=HANG)
@@ -233,16 +283,22 @@ def weston_no_keeper(exe):
 
 def main():
     mode, exe = sys.argv[1], sys.argv[2]
-    report = desktop.Report("ClipboardAfterClose" + {"x11": "", "sway": "Sway", "weston": "Weston"}[mode],
-                            sys.argv[3] if len(sys.argv) > 3 else None)
-    if mode == "x11":
+    suites = {"x11": "", "gnome_x11": "GnomeX11", "kde_x11": "KdeX11", "sway": "Sway", "weston": "Weston",
+              "gnome": "Gnome", "kde": "Kde"}
+    report = desktop.Report("ClipboardAfterClose" + suites[mode], sys.argv[3] if len(sys.argv) > 3 else None)
+    if mode in ("x11", "gnome_x11", "kde_x11"):
         report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", copy_close_paste, exe)
         report.check("NothingLeftWithoutACopyOrAfterATakeoverBeforeTheClose", nothing_copied_or_taken_over, exe)
+    if mode == "x11":
         report.check("EachClipboardManagerKeepsTheValueOrTheKeeperDoes", clipboard_managers, exe)
+    elif mode == "gnome":
+        report.check("CopyCloseAndPasteOneAndFiveSecondsLaterThenAnotherProgramCopies", gnome_copy_close_paste, exe)
+    elif mode == "kde":
+        report.check("CopyCloseAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", kde_copy_close_paste, exe)
     elif mode == "sway":
         report.check("CopyKillAndPasteOneAndFiveSecondsLaterUntilAnotherProgramCopies", sway_copy_close_paste, exe)
         report.check("NothingLeftWithoutACopy", sway_nothing_copied, exe)
-    else:
+    elif mode == "weston":
         report.check("NoKeeperWhereTheCompositorOffersNoDataControl", weston_no_keeper, exe)
     return report.finish()
 

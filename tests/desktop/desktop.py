@@ -6,6 +6,7 @@ The window is found and driven through AT-SPI, which works on X11 and on
 Wayland alike; the X11 side (geometry, window-manager requests, the
 clipboard as other programs read it) goes through the usual X tools.
 """
+import math
 import os
 import re
 import subprocess
@@ -187,6 +188,19 @@ class Program:
     def copy(self):
         self.press("Copiaza in clipboard")
 
+    def copy_by_key(self):
+        """The copy button pressed from the keyboard: a Wayland compositor
+        takes a selection only from a client that had input, so not from an
+        AT-SPI action."""
+        window = self.window()
+        button = self.find(window, "push button", "Copiaza in clipboard")
+        button.queryComponent().grabFocus()
+        wait_for(lambda: button.getState().contains(pyatspi.STATE_FOCUSED), BOUND, "the copy button's focus")
+        # The keyboard the window's own again (a dialog just closed, or
+        # another client had it a moment to paste).
+        wait_for(lambda: window.getState().contains(pyatspi.STATE_ACTIVE), BOUND, "the window active")
+        keys("space")
+
     # --- the process ----------------------------------------------------------
     def wait_exit(self, seconds):
         try:
@@ -225,32 +239,90 @@ class Program:
         for interface, event, args in self.wayland_events():
             if interface != "wl_pointer":
                 continue
+            # (The pixel the pointer is in: mutter reports its centre.)
             if event == "enter":
-                position = (round(float(args[2])), round(float(args[3])))
+                position = (math.floor(float(args[2])), math.floor(float(args[3])))
             elif event == "motion":
-                position = (round(float(args[1])), round(float(args[2])))
+                position = (math.floor(float(args[1])), math.floor(float(args[2])))
             elif event == "leave":
                 position = None
         return position
 
+    def keys_heard(self):
+        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_keyboard", "key"))
+
+    def key_barrier(self, seconds=BOUND):
+        """Returns once the program has been told of a key tapped now: a
+        compositor takes its input in order, so whatever it made of the keys
+        and clicks before (a binding, a title-bar click) it has made."""
+        heard = self.keys_heard()
+        keys("shift")
+        wait_for(lambda: self.keys_heard() >= heard + 2, seconds, "the program told of a key (a barrier)")
+
+    def surface_origin(self, x, y, seconds=BOUND):
+        """Where the top left of the program's surface is on the screen, from
+        where the compositor says the pointer is on it, moved to x, y (a
+        point over the window)."""
+        enter_afresh()
+        run("xdotool", "mousemove", "--sync", str(x), str(y))
+        local = wait_for(self.pointer_position, seconds, f"the program told of the pointer at {x}, {y}")
+        return x - local[0], y - local[1]
+
+    def size(self):
+        """The window's size as the program has it (its frame included where
+        it draws one)."""
+        return tuple(self.window().queryComponent().getSize())
+
     def buttons_seen(self):
         return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_pointer", "button"))
 
-    def wayland_click(self, x, y, origin, seconds=BOUND):
-        """Clicks at x, y on the screen over the program's surface whose top
-        left lies at origin: moves there, waits until the program knows the
-        pointer is there, then presses and releases, each once the program
-        was told of the one before."""
+    def wayland_press(self, x, y, origin, seconds=BOUND):
+        """Presses the first button at x, y on the screen over the program's
+        surface whose top left lies at origin: moves there, waits until the
+        program knows the pointer is there, then presses, and returns once
+        the program was told of the press."""
         enter_afresh()
         run("xdotool", "mousemove", "--sync", str(x), str(y))
         local = (x - origin[0], y - origin[1])
         wait_for(lambda: self.pointer_position() == local, seconds,
                  f"the program told of the pointer at {local} of its surface (it last heard of "
                  f"{self.pointer_position()})")
-        for action in ("mousedown", "mouseup"):
-            seen = self.buttons_seen()
-            run("xdotool", action, "1")
-            wait_for(lambda: self.buttons_seen() > seen, seconds, f"the program told of the {action}")
+        seen = self.buttons_seen()
+        run("xdotool", "mousedown", "1")
+        wait_for(lambda: self.buttons_seen() > seen, seconds, "the program told of the mousedown")
+
+    def wayland_click(self, x, y, origin, seconds=BOUND):
+        """Clicks at x, y as wayland_press presses there, then releases once
+        the program was told of the press, and returns once it was told of
+        the release."""
+        self.wayland_press(x, y, origin, seconds)
+        seen = self.buttons_seen()
+        run("xdotool", "mouseup", "1")
+        wait_for(lambda: self.buttons_seen() > seen, seconds, "the program told of the mouseup")
+
+    def copy_on_wayland(self):
+        """The copy button pressed from the keyboard, as on a Wayland
+        desktop; returns once the compositor has the copy."""
+        self.copy_by_key()
+        self.wayland_selection_taken()
+
+    def wayland_selection_taken(self, seconds=BOUND):
+        """Returns once the compositor has made the program's last clipboard
+        offer the selection: after the program set it, the compositor offers
+        it back (a compositor that takes a selection only from the focused
+        client refuses one that comes too late, and cancels it)."""
+        def answer():
+            lines = self.output().splitlines()
+            sets = [i for i, line in enumerate(lines) if re.search(r"-> wl_data_device@\d+\.set_selection\(wl_data", line)]
+            if not sets:
+                return None
+            source = re.search(r"set_selection\((wl_data_source@\d+)", lines[sets[-1]])[1]
+            after = lines[sets[-1] + 1:]
+            if any(f"{source}.cancelled()" in line for line in after):
+                return "refused"
+            return "taken" if any('.offer("text/plain")' in line for line in after) else None
+        assert wait_for(answer, seconds, "the compositor to take the program's copy") == "taken", \
+            "the compositor refused the program's copy"
 
     def wayland_requests(self, request):
         """How many times the program has sent `request` (e.g.
@@ -317,6 +389,24 @@ def wm_barrier(xid):
         wm_request(xid, "-b", f"{action},skip_pager")
         wait_for(lambda: ("_NET_WM_STATE_SKIP_PAGER" in wm_state(xid)) == shown, BOUND,
                  f"the window manager to {action} the skip-pager state (a barrier)")
+
+
+def wm_name():
+    """The running window manager's name as it gives it (e.g. "Openbox")."""
+    check = run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout.split()[-1]
+    return re.search(r'= "(.*)"', x11_property(check, "_NET_WM_NAME"))[1]
+
+
+def title_bar_point(xid):
+    """The middle of the title bar the window manager draws above the
+    window, on the screen."""
+    left, top, width, _ = x11_geometry(xid)
+    extents = [int(v) for v in x11_property(xid, "_NET_FRAME_EXTENTS").split("=")[1].split(",")]
+    return left + width // 2, top - max(1, extents[2] // 2)
+
+
+def double_click(x, y):
+    run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "--repeat", "2", "--delay", "80", "1")
 
 
 def close_through_wm(xid):
@@ -398,11 +488,53 @@ def weston_window_box(pid, title=TITLE):
     return None
 
 
+# --- KDE's KWin: its scripting interface (tools/desktop-run.sh --kwin) -------------
+_scripts = [0]
+
+
+def kwin_script(body, what, seconds=BOUND):
+    """Runs JavaScript in KWin (its scripting interface over D-Bus, as KWin's
+    own window menu and rules act), with say(text) to tell something back;
+    returns what it said, once it has run to its end."""
+    _scripts[0] += 1
+    name = f"quill-{os.getpid()}-{_scripts[0]}"
+    with tempfile.NamedTemporaryFile("w", suffix=".js", delete=False) as script:
+        script.write(f"function say(text) {{ print({name!r} + ' ' + text); }}\n{body}\nsay('done');\n")
+    log = os.path.join(os.environ["QUILL_DESKTOP_LOGS"], "kwin.log")
+    bus = ["dbus-send", "--session", "--print-reply=literal", "--dest=org.kde.KWin"]
+    try:
+        loaded = run(*bus, "/Scripting", "org.kde.kwin.Scripting.loadScript", f"string:{script.name}",
+                     f"string:{name}").stdout.split()[-1]
+        run(*bus, f"/{loaded}", "org.kde.kwin.Script.run")
+        said = lambda: [line.split(f"js: {name} ", 1)[1] for line in open(log, errors="replace").read().splitlines()
+                        if line.startswith(f"js: {name} ")]
+        wait_for(lambda: "done" in said(), seconds, f"KWin to run the script that {what}")
+        return said()[:-1]
+    finally:
+        run(*bus, "/Scripting", "org.kde.kwin.Scripting.unloadScript", f"string:{name}", check=False)
+        os.unlink(script.name)
+
+
+def kwin_window(pid, statement, what):
+    """Runs `statement` with `w` the program's window (by its process id)
+    in KWin; returns what it said. geometry(w) says the window's frame."""
+    import json
+    said = kwin_script(f"""
+function geometry(w) {{ var g = w.frameGeometry; say(JSON.stringify([g.x, g.y, g.width, g.height])); }}
+var all = workspace.clientList();
+for (var i = 0; i < all.length; ++i) {{
+    var w = all[i];
+    if (w.pid == {pid}) {{ {statement} }}
+}}""", what)
+    return [json.loads(line) if line.startswith("[") else line for line in said]
+
+
 def enter_afresh():
     """Moves the pointer out of the compositor's window where the session
     has room for that (tools/desktop-run.sh: QUILL_POINTER_OUTSIDE), so that
     the next move enters it again and the compositor learns the pointer's
-    true place."""
+    true place (weston moves its pointer by the X pointer's motion since it
+    last entered; mutter's follows the X pointer's entries, not its warps)."""
     outside = os.environ.get("QUILL_POINTER_OUTSIDE")
     if outside:
         run("xdotool", "mousemove", "--sync", *outside.split())
