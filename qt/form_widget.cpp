@@ -198,8 +198,7 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
                    Qt::WindowCloseButtonHint);
     // Where a Wayland compositor draws no frames, the window draws a fixed
     // dialog's frame itself, instead of Qt's title bar with maximise and
-    // minimise.
-    // (Qt drops the frameless hint beside the title bar's hints.)
+    // minimise. (Qt drops the frameless hint beside the title bar's hints.)
     if (OnWayland() && !CompositorDrawsFrames()) {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         frame_ = new DrawnFrame(*this);
