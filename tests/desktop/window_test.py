@@ -228,9 +228,11 @@ def wayland(exe, report):
             resizes = program.wayland_requests("xdg_toplevel.resize")
             buttons = program.buttons_seen()
             program.wayland_press(*corner, box[:2])
-            for step in range(1, 11):  # a hand's drag, not one jump
-                d.run("xdotool", "mousemove", "--sync", str(corner[0] + 15 * step), str(corner[1] + 10 * step))
-            d.run("xdotool", "mouseup", "1")
+            try:
+                for step in range(1, 11):  # a hand's drag, not one jump, within the screen
+                    d.move_pointer(corner[0] + 10 * step, corner[1] + 6 * step)
+            finally:
+                d.run("xdotool", "mouseup", "1")
             d.wait_for(lambda: program.buttons_seen() >= buttons + 2, d.BOUND, "the program told of the release")
             pick_and_copy_work(program, wl_paste)  # what the program did with the drag is done by now
             assert program.wayland_requests("xdg_toplevel.resize") == resizes, "the frame started a resize"
@@ -265,13 +267,24 @@ def gnome(exe, report):
                 d.wait_for(lambda: program.wayland_requests("xdg_toplevel.move") > moves, d.BOUND,
                            "the move a press on the title bar starts")
                 d.run("xdotool", "mouseup", "1")
+            # The close box is no stop of the keyboard's: seven Tabs go round
+            # the form's seven controls, back to the choose button.
+            choose = program.find(program.window(), "push button", "Selecteaza culoarea..")
+            choose.queryComponent().grabFocus()
+            d.wait_for(lambda: program.window().getState().contains(pyatspi.STATE_ACTIVE), d.BOUND, "the window active")
+            d.keys(*["Tab"] * 7)
+            program.key_barrier()
+            d.wait_for(lambda: choose.getState().contains(pyatspi.STATE_FOCUSED), d.BOUND,
+                       "the focus back on the choose button after seven Tabs")
         report.check("ItsOwnFrameOffersCloseAndNoMaximiseOrMinimise", draws_a_fixed_frame)
 
         def no_way_changes_its_size():
             # mutter gives a window of a fixed size neither maximise nor
             # full screen; whatever it forces anyway, the window leaves.
-            ways = [("a double-click on the title bar",
-                     lambda: d.double_click(origin[0] + own[0] // 2, origin[1] + 15))]
+            def double_click_the_bar():
+                program.enter_at(origin[0] + own[0] // 2, origin[1] + 15)
+                d.run("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
+            ways = [("a double-click on the title bar", double_click_the_bar)]
             ways += [(binding, lambda binding=binding: d.keys(binding)) for binding in ("super+Up", "alt+F10", "super+f")]
             for what, act in ways:
                 seen = forced()
