@@ -16,6 +16,8 @@
 #                                library, for `make bench`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
 #                                for `make deb` and the release tests
+#   install-deps.sh --sign       also osslsigncode (Authenticode) and gpg, for a
+#                                signed `make dist` and its tests
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
@@ -43,6 +45,8 @@ for option in "$@"; do
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils locales-all) ;;
         --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils locales-all) ;;
         --msi) packages+=(msitools wixl) ;;
+        # (openssl: the tests make a throwaway certificate with it.)
+        --sign) packages+=(osslsigncode gpg gpg-agent openssl) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --bench) packages+=(valgrind libxdamage1 xvfb) ;;
