@@ -8,7 +8,9 @@
 #   make bench       start-up and reaction times, size and dependencies
 #   make fuzz        fuzz the decimal parser for a bounded time
 #   make install     the Linux desktop build into PREFIX (default /usr/local)
-#   make deb         the Debian package, build/deb/quillantern_VERSION_ARCH.deb
+#   make deb         the Debian source package, build/deb/quillantern_VERSION-1.dsc
+#                    with its two tarballs, and the binary one built from it,
+#                    build/deb/quillantern_VERSION-1_ARCH.deb
 #   make msi         the Windows installer, build/dist/Quillantern-VERSION.msi
 #   make dist        the Windows archive, build/dist/Quillantern-VERSION-win32.zip,
 #                    the installer and their SHA256SUMS; signed when given

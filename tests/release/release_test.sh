@@ -2,22 +2,28 @@
 # The release as someone passing it on gets it. The last commit is cloned
 # twice, at different paths, the second with other file dates, umask, time
 # zone and locale; each clone builds the Linux program (make), the Windows
-# archive (make dist) and the Debian package (make deb). The outputs must be
-# the same bytes. Then the first clone's outputs are checked: the package's
-# files, lintian, AppStream, the hardening of both programs, the archive.
-#   release_test.sh [REPORT.xml]        (minutes: two full builds)
+# archive (make dist) and the Debian source and binary packages (make deb).
+# The outputs must be the same bytes. Then the first clone's outputs are
+# checked: the package's files, lintian, AppStream, the hardening of both
+# programs, the archive; and the source package built again as a
+# distribution builds it.
+#   release_test.sh [REPORT.xml]        (minutes: three full builds)
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/tests/tools/checks.sh" Release
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 version=$(sed -n 's/^set(QUILL_VERSION_TEXT \(.*\))$/\1/p' "$root/CMakeLists.txt")
+debian_version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
-deb=build/deb/quillantern_${version}_${arch}.deb
+deb=build/deb/quillantern_${debian_version}_${arch}.deb
+dbgsym=build/deb/quillantern-dbgsym_${debian_version}_${arch}.deb
+dsc=build/deb/quillantern_${debian_version}.dsc
+orig=build/deb/quillantern_${version}.orig.tar.xz
 zip=build/dist/Quillantern-${version}-win32.zip
 msi=build/dist/Quillantern-${version}.msi
-outputs=(build/native/quillantern build/win32/Quillantern.exe "$zip" "$msi" "$deb"
-         build/deb/quillantern-dbgsym_${version}_${arch}.deb)
+outputs=(build/native/quillantern build/win32/Quillantern.exe "$zip" "$msi" "$deb" "$dbgsym" "$dsc" "$orig"
+         build/deb/quillantern_${debian_version}.debian.tar.xz)
 
 a=$work/a/quillantern
 b=$work/second/other-path/quill
@@ -55,25 +61,51 @@ cat >"$work/expected" <<LIST
 /usr/libexec/quillantern/quillantern-clipboard
 /usr/share/applications/quillantern.desktop
 $(for size in 16 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${size}x${size}/apps/quillantern.png"; done)
-/usr/share/doc/quillantern/changelog.gz
+/usr/share/doc/quillantern/changelog.Debian.gz
 /usr/share/doc/quillantern/copyright
+/usr/share/lintian/overrides/quillantern
 /usr/share/man/man1/quillantern.1.gz
 /usr/share/metainfo/org.quillantern.Quillantern.metainfo.xml
 LIST
 sort -o "$work/expected" "$work/expected"
 check "the package holds exactly the program, its clipboard helper and its desktop files" diff -u "$work/expected" "$work/files"
-check "the package's version is the program's" \
-    test "$(dpkg-deb -f "$deb" Version)" == "$version" -a \
+check "the package's version is the program's, with a Debian revision" \
+    test "$(dpkg-deb -f "$deb" Version)" == "$version-${debian_version##*-}" -a \
          "$(env -u DISPLAY "$x/usr/bin/quillantern" --version)" == "Quillantern $version"
 check "the Qt dependency is computed from the binary" grep -q 'libqt6widgets6 (>=' <(dpkg-deb -f "$deb" Depends)
 check "the binary is stripped, its symbols in the dbgsym package" \
     bash -c "file '$x/usr/bin/quillantern' | grep -q ', stripped' &&
-             dpkg-deb -c build/deb/quillantern-dbgsym_${version}_${arch}.deb | grep -c '/usr/lib/debug/.build-id/.*\.debug' >/dev/null"
+             dpkg-deb -c '$dbgsym' | grep -c '/usr/lib/debug/.build-id/.*\.debug' >/dev/null"
 
-# 3. lintian: no error, no warning (pedantic tags are shown, not required).
-lintian --pedantic -I "$deb" >"$work/lintian" 2>&1
-cat "$work/lintian"
-check "lintian reports no error and no warning" bash -c "! grep -E '^[EW]: ' '$work/lintian'"
+# 3. lintian, on the binary and the source package: no error, no warning
+# (pedantic tags are shown, not required).
+for package in "$deb" "$dsc"; do
+    lintian --pedantic -I "$package" >"$work/lintian" 2>&1
+    cat "$work/lintian"
+    check "lintian reports no error and no warning on $(basename "$package")" \
+        bash -c "! grep -E '^[EW]: ' '$work/lintian'"
+done
+
+# 3b. The source package as a distribution takes it: the upstream tarball is
+# the commit less debian/, and dpkg-source -x and dpkg-buildpackage -b of it,
+# elsewhere and without the Makefile's settings, build the same packages.
+check "the upstream tarball holds the commit's files but debian/" \
+    diff <(git ls-tree -r --name-only HEAD | grep -v '^debian/' | sort) \
+         <(tar -tJf "$orig" | grep -v '/$' | sed 's|^quillantern-[^/]*/||' | sort)
+rebuild=$work/distribution/src
+if dpkg-source -x "$dsc" "$rebuild" >"$work/rebuild.log" 2>&1 &&
+   (cd "$rebuild" && env -u SOURCE_DATE_EPOCH -u QT_RCC_SOURCE_DATE_OVERRIDE -u MAKEFLAGS \
+        dpkg-buildpackage -b -us -uc) >>"$work/rebuild.log" 2>&1; then
+    rebuilt=true
+else
+    tail -n 30 "$work/rebuild.log"
+    rebuilt=false
+fi
+check "dpkg-source -x and dpkg-buildpackage -b of the source package succeed" $rebuilt
+for package in "$deb" "$dbgsym"; do
+    check "the source package builds the same $(basename "$package")" \
+        cmp "$package" "$work/distribution/$(basename "$package")"
+done
 
 # 4. AppStream: valid, and it launches the desktop entry the package holds.
 metainfo=$x/usr/share/metainfo/org.quillantern.Quillantern.metainfo.xml
