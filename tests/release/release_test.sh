@@ -5,8 +5,9 @@
 # archive (make dist) and the Debian source and binary packages (make deb).
 # The outputs must be the same bytes. Then the first clone's outputs are
 # checked: the package's files, lintian, AppStream, the hardening of both
-# programs, the archive; and the source package built again as a
-# distribution builds it.
+# programs, the archive; the source package built again as a distribution
+# builds it; and make dist signing with a throwaway certificate and OpenPGP
+# key made here.
 #   release_test.sh [REPORT.xml]        (minutes: three full builds)
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -184,5 +185,94 @@ for archive in sorted(archives - own):
 PY
 )
 check "the notices cover every runtime library in the exe${missing:+ (not: $missing)}" test -z "$missing"
+
+# 8. A signed release, with a throwaway code-signing certificate and OpenPGP
+# key made here (the key's gpg-agent stopped at the end). No network: no
+# time-stamp, and the certificate names no revocation list.
+keys=$work/keys
+export GNUPGHOME=$keys/gnupg
+mkdir -p "$GNUPGHOME" && chmod 700 "$keys" "$GNUPGHOME"
+trap 'gpgconf --kill all 2>/dev/null; rm -rf "$work"' EXIT
+password="throwaway-$RANDOM$RANDOM"
+printf '%s\n' "$password" >"$keys/password"
+printf 'wrong-%s\n' "$password" >"$keys/wrong-password"
+openssl req -x509 -newkey rsa:3072 -nodes -days 2 -subj "/CN=Quillantern release test" \
+    -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -passout "file:$keys/password" \
+        -out "$keys/signer.p12"
+gpg --batch --pinentry-mode loopback --passphrase '' \
+    --quick-generate-key 'Quillantern release test <release-test@invalid>' ed25519 sign 1d 2>/dev/null
+fingerprint=$(gpg --batch --with-colons --list-secret-keys | awk -F: '/^fpr:/ {print $10; exit}')
+check "a throwaway certificate and OpenPGP key are made" test -s "$keys/signer.p12" -a -n "$fingerprint"
+mkdir -p "$work/unsigned" && cp build/dist/* "$work/unsigned/"
+export SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+signed_dist() {  # LOG SETTINGS...: make dist with those settings
+    local log=$1; shift
+    make BUILD=build dist "$@" >"$work/$log" 2>&1
+}
+signed_dist signed.log QUILL_SIGN_PKCS12="$keys/signer.p12" QUILL_SIGN_PASSWORD_FILE="$keys/password" \
+    QUILL_GPG_KEY="$fingerprint"
+status=$?
+cat "$work/signed.log"
+check "make dist signs with the key and says so" \
+    bash -c "[[ $status -eq 0 ]] && grep -q 'signed (Authenticode, SHA-256)' '$work/signed.log' &&
+             grep -q 'signed in SHA256SUMS.asc by $fingerprint' '$work/signed.log'"
+python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' \
+    "$zip" >"$work/signed.exe"
+mkdir -p "$work/signed-msi" && (cd "$work/signed-msi" && msiextract "$a/$msi" >/dev/null)
+for file in "$work/signed.exe" "$msi"; do
+    osslsigncode verify -CAfile "$keys/cert.pem" -in "$file" >"$work/verify" 2>&1
+    verified=$?
+    check "osslsigncode verify accepts $(basename "$file") against the certificate" test $verified -eq 0
+    check "$(basename "$file")'s signature names the product, with SHA-256, and no URL" \
+        bash -c "grep -q 'Text description: Quillantern\$' '$work/verify' && grep -q 'SHA256' '$work/verify' &&
+                 ! grep -qi 'URL description' '$work/verify'"
+done
+check "the installer holds the archive's signed exe" \
+    cmp "$(find "$work/signed-msi" -name Quillantern.exe | head -n1)" "$work/signed.exe"
+check "gpg --verify accepts SHA256SUMS.asc, and SHA256SUMS matches the signed files" \
+    bash -c "gpg --batch --verify build/dist/SHA256SUMS.asc build/dist/SHA256SUMS 2>/dev/null &&
+             cd build/dist && sha256sum --quiet -c SHA256SUMS"
+# Without its signature, each is the unsigned build's file: the exe the one
+# in the unsigned archive, the installer the one make-msi.py makes of the
+# signed exe.
+osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe" >/dev/null &&
+    osslsigncode remove-signature -in "$msi" -out "$work/stripped.msi" >/dev/null
+python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' \
+    "$work/unsigned/$(basename "$zip")" >"$work/unsigned.exe"
+check "the exe without its signature is the unsigned build's, byte for byte" \
+    bash -c "cmp '$work/stripped.exe' build/win32/Quillantern.exe && cmp '$work/stripped.exe' '$work/unsigned.exe'"
+tools/make-msi.py "$work/unsigned-of-signed.msi" "$version" x86 "$work/signed.exe" LICENSE THIRD-PARTY-NOTICES.txt \
+    win32/resources/quillantern.ico >/dev/null
+check "the installer without its signature is the unsigned one made of the signed exe, byte for byte" \
+    cmp "$work/stripped.msi" "$work/unsigned-of-signed.msi"
+
+# A wrong password, an unreadable or wrong key: make dist fails, saying why,
+# and the release already there stays as it was, with nothing left beside it.
+(cd build/dist && sha256sum ./*) >"$work/release"
+while IFS='|' read -r case expected settings; do
+    eval "signed_dist failed.log $settings"
+    status=$?
+    check "$case: make dist fails, saying '$expected', and changes nothing" \
+        bash -c "[[ $status -ne 0 ]] && grep -qF '$expected' '$work/failed.log' &&
+                 diff '$work/release' <(cd build/dist && sha256sum ./*) && [[ -z \$(ls -A build/dist | grep -v '^[QS]') ]]"
+    check "$case: make dist prints no password" bash -c "! grep -qF '$password' '$work/failed.log'"
+done <<CASES
+a wrong password|(a wrong password?)|QUILL_SIGN_PKCS12='$keys/signer.p12' QUILL_SIGN_PASSWORD_FILE='$keys/wrong-password'
+a missing key|cannot read the signing key|QUILL_SIGN_PKCS12='$keys/missing.p12' QUILL_SIGN_PASSWORD_FILE='$keys/password'
+a key that is no PKCS#12 file|is not a PKCS#12 file|QUILL_SIGN_PKCS12='$keys/cert.pem' QUILL_SIGN_PASSWORD_FILE='$keys/password'
+a key without its password file|takes both|QUILL_SIGN_PKCS12='$keys/signer.p12'
+an OpenPGP key gpg does not have|gpg has no secret key|QUILL_GPG_KEY=0123456789ABCDEF0123456789ABCDEF01234567
+CASES
+check "no password, private key or key file is left in build/ or printed" \
+    bash -c "! grep -rqF '$password' build '$work/signed.log' && ! grep -rq 'PRIVATE KEY' build &&
+             [[ -z \$(find build -type f -size $(stat -c %s "$keys/signer.p12")c -exec cmp -s '$keys/signer.p12' {} \\; -print) ]]"
+
+# Unsigned again: the same bytes as the first unsigned release, no signature
+# of the checksums beside them, and make dist says it did not sign.
+signed_dist unsigned.log
+check "make dist without a key says it did not sign, and writes the unsigned release again" \
+    bash -c "grep -q 'not signed' '$work/unsigned.log' && test ! -e build/dist/SHA256SUMS.asc &&
+             diff <(cd '$work/unsigned' && sha256sum ./*) <(cd build/dist && sha256sum ./*)"
 
 finish "${1:-}"
