@@ -187,12 +187,14 @@ PY
 check "the notices cover every runtime library in the exe${missing:+ (not: $missing)}" test -z "$missing"
 
 # 8. A signed release, with a throwaway code-signing certificate and OpenPGP
-# key made here (the key's gpg-agent stopped at the end). No network: no
-# time-stamp, and the certificate names no revocation list.
+# key made here (the key's gpg-agent stopped at the end). No network: the
+# certificate names no revocation list, and the time-stamps come from a
+# server on this machine's loopback, started here and stopped by its id.
 keys=$work/keys
 export GNUPGHOME=$keys/gnupg
 mkdir -p "$GNUPGHOME" && chmod 700 "$keys" "$GNUPGHOME"
-trap 'gpgconf --kill all 2>/dev/null; rm -rf "$work"' EXIT
+tsa=""
+trap '[[ -n $tsa ]] && kill "$tsa" 2>/dev/null; gpgconf --kill all 2>/dev/null; rm -rf "$work"' EXIT
 password="throwaway-$RANDOM$RANDOM"
 printf '%s\n' "$password" >"$keys/password"
 printf 'wrong-%s\n' "$password" >"$keys/wrong-password"
@@ -210,6 +212,9 @@ signed_dist() {  # LOG SETTINGS...: make dist with those settings
     local log=$1; shift
     make BUILD=build dist "$@" >"$work/$log" 2>&1
 }
+zip_exe() {  # ZIP: the archive's Quillantern.exe, on standard output
+    python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' "$1"
+}
 signed_dist signed.log QUILL_SIGN_PKCS12="$keys/signer.p12" QUILL_SIGN_PASSWORD_FILE="$keys/password" \
     QUILL_GPG_KEY="$fingerprint"
 status=$?
@@ -217,8 +222,7 @@ cat "$work/signed.log"
 check "make dist signs with the key and says so" \
     bash -c "[[ $status -eq 0 ]] && grep -q 'signed (Authenticode, SHA-256)' '$work/signed.log' &&
              grep -q 'signed in SHA256SUMS.asc by $fingerprint' '$work/signed.log'"
-python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' \
-    "$zip" >"$work/signed.exe"
+zip_exe "$zip" >"$work/signed.exe"
 mkdir -p "$work/signed-msi" && (cd "$work/signed-msi" && msiextract "$a/$msi" >/dev/null)
 for file in "$work/signed.exe" "$msi"; do
     osslsigncode verify -CAfile "$keys/cert.pem" -in "$file" >"$work/verify" 2>&1
@@ -238,8 +242,7 @@ check "gpg --verify accepts SHA256SUMS.asc, and SHA256SUMS matches the signed fi
 # signed exe.
 osslsigncode remove-signature -in "$work/signed.exe" -out "$work/stripped.exe" >/dev/null &&
     osslsigncode remove-signature -in "$msi" -out "$work/stripped.msi" >/dev/null
-python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' \
-    "$work/unsigned/$(basename "$zip")" >"$work/unsigned.exe"
+zip_exe "$work/unsigned/$(basename "$zip")" >"$work/unsigned.exe"
 check "the exe without its signature is the unsigned build's, byte for byte" \
     bash -c "cmp '$work/stripped.exe' build/win32/Quillantern.exe && cmp '$work/stripped.exe' '$work/unsigned.exe'"
 tools/make-msi.py "$work/unsigned-of-signed.msi" "$version" x86 "$work/signed.exe" LICENSE THIRD-PARTY-NOTICES.txt \
@@ -263,9 +266,50 @@ a missing key|cannot read the signing key|QUILL_SIGN_PKCS12='$keys/missing.p12' 
 a key that is no PKCS#12 file|is not a PKCS#12 file|QUILL_SIGN_PKCS12='$keys/cert.pem' QUILL_SIGN_PASSWORD_FILE='$keys/password'
 a key without its password file|takes both|QUILL_SIGN_PKCS12='$keys/signer.p12'
 an OpenPGP key gpg does not have|gpg has no secret key|QUILL_GPG_KEY=0123456789ABCDEF0123456789ABCDEF01234567
+a time-stamp server that does not answer|no time-stamp from|QUILL_SIGN_PKCS12='$keys/signer.p12' QUILL_SIGN_PASSWORD_FILE='$keys/password' QUILL_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')/
 CASES
+
+# Time-stamped: an RFC 3161 server made of openssl ts, for at most 5 minutes.
+mkdir -p "$keys/tsa" && cd "$keys/tsa" || exit 1
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillantern test time-stamps" \
+    -addext extendedKeyUsage=critical,timeStamping -keyout tsa.key -out tsa.pem 2>/dev/null
+echo 01 >serial
+printf '%s\n' '[tsa]' 'default_tsa = here' '[here]' 'serial = serial' 'signer_cert = tsa.pem' 'signer_key = tsa.key' \
+    'signer_digest = sha256' 'default_policy = 1.2.3.4.1' 'digests = sha256' 'ess_cert_id_alg = sha256' >ts.cnf
+timeout 300 python3 -c '
+import http.server, subprocess
+class Stamp(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        reply = subprocess.run(["openssl", "ts", "-reply", "-config", "ts.cnf", "-queryfile", "/dev/stdin",
+                                "-out", "/dev/stdout"], input=query, capture_output=True).stdout
+        self.send_response(200 if reply else 500)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+    def log_message(self, *arguments):
+        pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Stamp)
+print(server.server_address[1], flush=True)
+server.serve_forever()' >port &
+tsa=$!
+for _ in $(seq 50); do [[ -s port ]] && break; sleep 0.1; done
+cd "$a" || exit 1
+signed_dist stamped.log QUILL_SIGN_PKCS12="$keys/signer.p12" QUILL_SIGN_PASSWORD_FILE="$keys/password" \
+    QUILL_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$keys/tsa/port")/"
+check "make dist time-stamps the signatures when given a server" grep -q 'time-stamped by http://127.0.0.1' "$work/stamped.log"
+zip_exe "$zip" >"$work/stamped.exe"
+for file in "$work/stamped.exe" "$msi"; do
+    check "$(basename "$file") carries a time-stamp from that server, which verifies" \
+        bash -c "osslsigncode verify -CAfile '$keys/cert.pem' -TSA-CAfile '$keys/tsa/tsa.pem' -in '$file' 2>&1 |
+                 grep -q 'Timestamp Server Signature verification: ok'"
+done
+kill "$tsa" 2>/dev/null
+tsa=""
+
 check "no password, private key or key file is left in build/ or printed" \
-    bash -c "! grep -rqF '$password' build '$work/signed.log' && ! grep -rq 'PRIVATE KEY' build &&
+    bash -c "! grep -rqF '$password' build '$work/signed.log' '$work/stamped.log' && ! grep -rq 'PRIVATE KEY' build &&
              [[ -z \$(find build -type f -size $(stat -c %s "$keys/signer.p12")c -exec cmp -s '$keys/signer.p12' {} \\; -print) ]]"
 
 # Unsigned again: the same bytes as the first unsigned release, no signature
