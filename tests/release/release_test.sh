@@ -93,10 +93,13 @@ done
 check "the upstream tarball holds the commit's files but debian/" \
     diff <(git ls-tree -r --name-only HEAD | grep -v '^debian/' | sort) \
          <(tar -tJf "$orig" | grep -v '/$' | sed 's|^quillantern-[^/]*/||' | sort)
+# (dpkg-source -x puts the tarballs beside the folder it extracts, and
+# dpkg-buildpackage the packages.)
 rebuild=$work/distribution/src
+mkdir -p "$work/distribution"
 if dpkg-source -x "$dsc" "$rebuild" >"$work/rebuild.log" 2>&1 &&
    (cd "$rebuild" && env -u SOURCE_DATE_EPOCH -u QT_RCC_SOURCE_DATE_OVERRIDE -u MAKEFLAGS \
-        dpkg-buildpackage -b -us -uc) >>"$work/rebuild.log" 2>&1; then
+        dpkg-buildpackage -b -us -uc -j"$(nproc)") >>"$work/rebuild.log" 2>&1; then
     rebuilt=true
 else
     tail -n 30 "$work/rebuild.log"
