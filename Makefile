@@ -8,10 +8,15 @@
 #   make bench       start-up and reaction times, size and dependencies
 #   make fuzz        fuzz the decimal parser for a bounded time
 #   make install     the Linux desktop build into PREFIX (default /usr/local)
-#   make deb         the Debian package, build/deb/quillantern_VERSION_ARCH.deb
+#   make deb         the Debian source package, build/deb/quillantern_VERSION-1.dsc
+#                    with its two tarballs, and the binary one built from it,
+#                    build/deb/quillantern_VERSION-1_ARCH.deb
 #   make msi         the Windows installer, build/dist/Quillantern-VERSION.msi
 #   make dist        the Windows archive, build/dist/Quillantern-VERSION-win32.zip,
-#                    the installer and their SHA256SUMS
+#                    the installer and their SHA256SUMS; signed when given
+#                    QUILL_SIGN_PKCS12=FILE QUILL_SIGN_PASSWORD_FILE=FILE
+#                    [QUILL_SIGN_TIMESTAMP_URL=URL] (Authenticode: the exe and
+#                    the installer) and QUILL_GPG_KEY=FINGERPRINT (SHA256SUMS.asc)
 # Each installs whatever the machine lacks first (tools/install-deps.sh).
 
 BUILD    ?= build
@@ -128,9 +133,15 @@ msi: win32-configure
 		THIRD-PARTY-NOTICES.txt win32/resources/quillantern.ico
 
 # Only the program: the archive holds nothing else that is built.
-dist: msi
+# tools/make-dist.py makes the installer itself, from the exe as it is
+# released (signed, when it is); the signing settings reach it in the
+# environment, and name files: no password is ever on a command line.
+export QUILL_SIGN_PKCS12 QUILL_SIGN_PASSWORD_FILE QUILL_SIGN_TIMESTAMP_URL QUILL_GPG_KEY
+dist: win32-configure
+	@$(if $(QUILL_SIGN_PKCS12)$(QUILL_GPG_KEY),tools/install-deps.sh --sign)
+	@cmake --build $(WIN) -j $(JOBS) --target Quillantern
 	@tools/make-dist.py $(BUILD)/dist $(VERSION) $(WIN)/Quillantern.exe LICENSE THIRD-PARTY-NOTICES.txt \
-		win32/README.txt --listed $(BUILD)/dist/Quillantern-$(VERSION).msi
+		win32/README.txt --installer x86 LICENSE THIRD-PARTY-NOTICES.txt win32/resources/quillantern.ico
 
 FUZZ_SECONDS ?= 60
 fuzz:

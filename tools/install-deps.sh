@@ -9,13 +9,17 @@
 #   install-deps.sh --wine64     also the x86-64 cross build and 64-bit Wine
 #                                alone, nothing 32-bit (where 32-bit programs
 #                                cannot run)
-#   install-deps.sh --msi        also msitools (wixl, msiinfo), for the installer
+#   install-deps.sh --msi        also msitools (wixl, msiinfo), for the installer,
+#                                and what its test signs it with
 #   install-deps.sh --screenshot also ImageMagick, for `make screenshot`
 #   install-deps.sh --fuzz       also clang with libFuzzer, for `make fuzz`
 #   install-deps.sh --bench      also valgrind (callgrind) and the X DAMAGE
 #                                library, for `make bench`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
-#                                for `make deb` and the release tests
+#                                for `make deb` and the release tests (which
+#                                sign a release too)
+#   install-deps.sh --sign       also osslsigncode (Authenticode) and gpg, for a
+#                                signed `make dist`
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
@@ -48,12 +52,16 @@ for option in "$@"; do
         # (locales-all with Wine and the desktop: the languages the locale tests run the window in.)
         --wine) packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb x11-utils locales-all) ;;
         --wine64) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 fonts-wine xvfb x11-utils locales-all) ;;
-        --msi) packages+=(msitools wixl) ;;
+        # (The installer test and the release test sign with osslsigncode and a
+        # throwaway certificate that openssl makes; the release test also
+        # signs with gpg.)
+        --msi) packages+=(msitools wixl osslsigncode openssl) ;;
+        --sign) packages+=(osslsigncode gpg gpg-agent) ;;
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --bench) packages+=(valgrind libxdamage1 xvfb) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config
-                          binutils-mingw-w64-i686) ;;
+                          binutils-mingw-w64-i686 osslsigncode openssl gpg gpg-agent xz-utils) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
     esac
 done

@@ -3,7 +3,9 @@
 # prefix: a silent install, its files, shortcut and Apps & features entry,
 # the program started from the shortcut, a second install that changes
 # nothing, a later version that replaces it in place, a silent removal that
-# leaves nothing behind.
+# leaves nothing behind; then the installer of a signed release (make dist's
+# signing, with a throwaway certificate made here), which installs the
+# signed program.
 #   installer_test.sh Quillantern.msi Quillantern.exe VERSION ARCH [REPORT.xml]
 # (ARCH as tools/make-msi.py takes it, for the later version's package.)
 set -uo pipefail
@@ -21,6 +23,7 @@ msi=$(realpath "$1") exe=$(realpath "$2") version=$3 arch=$4
 work=$(mktemp -d)
 program=""
 later_msi=$work/later/Quillantern.msi
+signed_msi=$work/signed/Quillantern-$version.msi
 
 win() { timeout 120 wine "$@" 2>/dev/null | tr -d '\r'; }
 unix_path() { win winepath.exe -u "$1"; }
@@ -36,6 +39,7 @@ cleanup() {
     [[ -n $program ]] && kill -TERM "$program" 2>/dev/null
     # Whatever a failed case left installed goes, for the tests after this one.
     [[ -f $later_msi ]] && msiexec /x "$later_msi" /qn
+    [[ -f $signed_msi ]] && msiexec /x "$signed_msi" /qn
     msiexec /x "$msi" /qn
     rm -rf "$work"
 }
@@ -163,6 +167,31 @@ check "after the upgrade: one entry, of version $later, and one copy" \
 # 5. A silent removal leaves nothing behind.
 check "msiexec /x /qn succeeds" msiexec /x "$(win winepath.exe -w "$later_msi")" /qn
 check "the removal leaves no file, folder, shortcut or Apps & features entry" \
+    test ! -e "$folder" -a ! -e "$shortcut" -a "$(entries)" -eq 0
+
+# 6. The signed release's installer: it installs the signed program, the
+# same one as the signed archive's, which is this build's program plus its
+# signature; it removes as cleanly.
+keys=$work/keys
+mkdir -p "$keys" && chmod 700 "$keys" && printf 'installer-test\n' >"$keys/password"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillantern installer test" \
+    -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -passout "file:$keys/password" \
+        -out "$keys/signer.p12"
+QUILL_SIGN_PKCS12=$keys/signer.p12 QUILL_SIGN_PASSWORD_FILE=$keys/password \
+    "$root/tools/make-dist.py" "$work/signed" "$version" "$exe" "$root/LICENSE" "$root/THIRD-PARTY-NOTICES.txt" \
+    --installer "$arch" "$root/LICENSE" "$root/THIRD-PARTY-NOTICES.txt" "$root/win32/resources/quillantern.ico" \
+    >"$work/signing.log" 2>&1 || cat "$work/signing.log"
+check "make dist's signing signs the installer of this build's program" \
+    bash -c "osslsigncode verify -CAfile '$keys/cert.pem' -in '$signed_msi' >/dev/null 2>&1"
+python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("Quillantern.exe"))' \
+    "$work/signed/Quillantern-$version-win32.zip" >"$work/signed.exe"
+check "the signed installer installs silently" msiexec /i "$(win winepath.exe -w "$signed_msi")" /qn
+osslsigncode remove-signature -in "$folder/Quillantern.exe" -out "$work/installed-unsigned.exe" >/dev/null 2>&1
+check "it installs the signed archive's program, which less its signature is this build's" \
+    bash -c "cmp -s '$work/signed.exe' '$folder/Quillantern.exe' && cmp -s '$exe' '$work/installed-unsigned.exe'"
+check "the signed installer removes silently" msiexec /x "$(win winepath.exe -w "$signed_msi")" /qn
+check "after that removal: no file, folder, shortcut or Apps & features entry" \
     test ! -e "$folder" -a ! -e "$shortcut" -a "$(entries)" -eq 0
 
 finish "$report"
