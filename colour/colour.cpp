@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 

@@ -7,7 +7,7 @@
 #include <QStylePainter>
 
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill::qt {
 

@@ -24,7 +24,7 @@
 
 #include <xcb/xcb.h>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/failure_report.hpp"
 #include "x11/xcb_helpers.hpp"
 #include "qt/window_icon.hpp"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/form.hpp"
 #include "form/layout.hpp"
 #include "win32/accessible_names.hpp"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/clipboard_writer.hpp"
 
 namespace quill {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 namespace {

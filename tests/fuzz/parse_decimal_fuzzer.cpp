@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -20,7 +20,7 @@
 
 #include <functional>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/layout.hpp"
 #include "qt/form_widget.hpp"
 
