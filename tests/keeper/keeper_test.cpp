@@ -1,5 +1,5 @@
 // The clipboard keeper as other X11 clients meet it: the hand-off, where the
-// program finds the helper, and the built quillantern-clipboard on the
+// program finds the helpers, and the built quillantern-clipboard-x11 on the
 // test's X server answering requests by the ICCCM.
 #include <gtest/gtest.h>
 
@@ -30,7 +30,8 @@ TEST(KeeperHandOff, MessagesRoundTripAndAnythingElseIsRefused) {
     const HandOff x11{Kind::X11, 0x00a00001, ":7", "33023"};
     const HandOff wayland{Kind::Wayland, 0, "", "line one\nline two"};
     for (const HandOff& hand_off : {x11, wayland}) {
-        const auto decoded = DecodeHandOff(EncodeHandOff(hand_off).value());
+        const std::string message = EncodeHandOff(hand_off).value();
+        const auto decoded = DecodeHandOff(message);
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->kind, hand_off.kind);
         EXPECT_EQ(decoded->owner, hand_off.owner);
@@ -56,15 +57,18 @@ TEST(KeeperPath, InstalledBelowLibexecElseBesideTheProgramNeverElsewhere) {
         fs::permissions(file, executable ? fs::perms::owner_all : fs::perms::owner_read);
     };
     make(root / "bin/quillantern", true);
-    EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string()));
-    EXPECT_FALSE(KeeperPath("quillantern"));  // no folder: never a $PATH search
-    make(root / "bin" / kKeeperName, false);
-    EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string())) << "not executable";
-    make(root / "bin" / kKeeperName, true);
-    EXPECT_EQ(KeeperPath((root / "bin/quillantern").string()), (root / "bin" / kKeeperName).string());
-    make(root / "libexec/quillantern" / kKeeperName, true);
-    EXPECT_EQ(KeeperPath((root / "bin/quillantern").string()),
-              (root / "bin/../libexec/quillantern" / kKeeperName).string());
+    for (const Kind kind : {Kind::X11, Kind::Wayland}) {
+        const std::string name = KeeperName(kind);
+        EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string(), kind));
+        EXPECT_FALSE(KeeperPath("quillantern", kind));  // no folder: never a $PATH search
+        make(root / "bin" / name, false);
+        EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string(), kind)) << "not executable";
+        make(root / "bin" / name, true);
+        EXPECT_EQ(KeeperPath((root / "bin/quillantern").string(), kind), (root / "bin" / name).string());
+        make(root / "libexec/quillantern" / name, true);
+        EXPECT_EQ(KeeperPath((root / "bin/quillantern").string(), kind),
+                  (root / "bin/../libexec/quillantern" / name).string());
+    }
     fs::remove_all(root);
 }
 
@@ -219,7 +223,7 @@ std::string Atoms(std::initializer_list<xcb_atom_t> atoms) {
 TEST_F(X11Keeper, AnswersEachRequestTheIcccmWayAndEndsWhenAnotherClientCopies) {
     const xcb_timestamp_t before = Now();
     ::usleep(20 * 1000);  // the server's clock moves on by then (milliseconds)
-    ASSERT_EQ(HandOver("33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("33023").outcome, Report::Kept);
     EXPECT_NE(x11::SelectionOwner(c_, A("CLIPBOARD")), window_);
     const struct {
         const char* target;
@@ -273,7 +277,7 @@ TEST_F(X11Keeper, AnswersEachRequestTheIcccmWayAndEndsWhenAnotherClientCopies) {
 }
 
 TEST_F(X11Keeper, MultipleConvertsEachPairAndMarksTheOnesItRefuses) {
-    ASSERT_EQ(HandOver("ÿ 33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("ÿ 33023").outcome, Report::Kept);
     const std::string pairs = Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), A("P2"), A("STRING"), A("P3"),
                                      A("MULTIPLE"), A("P2"), A("TEXT"), XCB_NONE});
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, A("PAIRS"), A("ATOM_PAIR"), 32, 10, pairs.data());
@@ -287,7 +291,7 @@ TEST_F(X11Keeper, MultipleConvertsEachPairAndMarksTheOnesItRefuses) {
 }
 
 TEST_F(X11Keeper, OtherSelectionsAreRefusedWithAFullyPaddedEventAndATakenClipboardIsLeftAlone) {
-    ASSERT_EQ(HandOver("33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("33023").outcome, Report::Kept);
     const xcb_window_t keeper_window = x11::SelectionOwner(c_, A("CLIPBOARD"));
     xcb_selection_request_event_t request{};
     request.response_type = XCB_SELECTION_REQUEST;
@@ -315,7 +319,7 @@ TEST_F(X11Keeper, OtherSelectionsAreRefusedWithAFullyPaddedEventAndATakenClipboa
     ASSERT_TRUE(KeeperEnds());
     xcb_set_selection_owner(c_, XCB_NONE, A("CLIPBOARD"), XCB_CURRENT_TIME);
     xcb_flush(c_);
-    EXPECT_EQ(StartKeeper(keeper_, {Kind::X11, window_, "", "1"}, kReportWithin).outcome, KeeperStart::TakenOver);
+    EXPECT_EQ(StartKeeper(keeper_, {Kind::X11, window_, "", "1"}, kReportWithin).outcome, Report::TakenOver);
     EXPECT_EQ(x11::SelectionOwner(c_, A("CLIPBOARD")), static_cast<xcb_window_t>(XCB_NONE));
     EXPECT_TRUE(KeeperEnds());
 }
