@@ -196,11 +196,11 @@ void FormWindow::CreateControls() {
 
 HWND FormWindow::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
-UINT FormWindow::LayoutDpiForTexts(HFONT font, UINT dpi) const {
+std::optional<FormWindow::TextNeeds> FormWindow::MeasureTexts(HFONT font) const {
     HDC dc = GetDC(window_);
     if (!dc || !font) {
         if (dc) ReleaseDC(window_, dc);
-        return dpi;
+        return std::nullopt;
     }
     const HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW metrics{};
@@ -208,32 +208,24 @@ UINT FormWindow::LayoutDpiForTexts(HFONT font, UINT dpi) const {
     // A push button draws its text inside its 3-D edge and the focus
     // rectangle, with two pixels to spare on each side.
     const int button_margin = 2 * (GetSystemMetrics(SM_CXEDGE) + 3);
-    std::array<SIZE, kControls.size()> needed{};
+    TextNeeds needed{};
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const ControlPlacement& placement = kControls[i];
         if (placement.kind != ControlKind::Label && placement.kind != ControlKind::Button) continue;
         SIZE text{};
         GetTextExtentPoint32W(dc, placement.text, static_cast<int>(wcslen(placement.text)), &text);
         const int margin = placement.kind == ControlKind::Button ? button_margin : 0;
-        needed[i] = SIZE{text.cx + margin, metrics.tmHeight + margin};
+        needed[i] = PixelSize{text.cx + margin, metrics.tmHeight + margin};
     }
     SelectObject(dc, old);
     ReleaseDC(window_, dc);
-    const auto fits = [&needed](UINT layout_dpi) {
-        for (std::size_t i = 0; i < kControls.size(); ++i) {
-            const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi));
-            if (needed[i].cx > r.width() || needed[i].cy > r.height()) return false;
-        }
-        return true;
-    };
-    UINT layout_dpi = dpi;
-    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
-    return layout_dpi;
+    return needed;
 }
 
 void FormWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);
-    layout_dpi_ = LayoutDpiForTexts(font.get(), dpi);
+    const std::optional<TextNeeds> needed = MeasureTexts(font.get());
+    layout_dpi_ = needed ? static_cast<UINT>(LayoutDpiForTexts(*needed, static_cast<int>(dpi))) : dpi;
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi_));
         SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
