@@ -1,6 +1,6 @@
 // The one failure type of the program: an error number and a description.
 // Raised by the operation that failed and passed outward as an exception.
-// Deliberately free of Windows headers so every layer can raise and inspect it.
+// Free of any toolkit's headers, so that every layer can raise and inspect it.
 #pragma once
 
 #include <cstdint>

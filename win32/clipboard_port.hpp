@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "form/clipboard_writer.hpp"
+#include "form/windows_clipboard.hpp"
 #include "form/controls.hpp"
 #include "win32/windows_api.hpp"
 

@@ -1,4 +1,4 @@
-#include "form/clipboard_writer.hpp"
+#include "form/windows_clipboard.hpp"
 
 #include "base/failure.hpp"
 

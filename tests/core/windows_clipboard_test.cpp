@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/failure.hpp"
-#include "form/clipboard_writer.hpp"
+#include "form/windows_clipboard.hpp"
 
 namespace quill {
 namespace {
