@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "colour/colour.hpp"
 #include "base/failure.hpp"
+#include "colour/colour.hpp"
 
 namespace quill {
 

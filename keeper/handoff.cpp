@@ -39,8 +39,7 @@ std::optional<std::string_view> Latin1FromUtf8(std::string_view utf8, char* lati
             latin1[size++] = static_cast<char>(byte);
         } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size() &&
                    (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
-            latin1[size++] =
-                static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+            latin1[size++] = static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
         } else {
             return std::nullopt;  // beyond U+00FF, or not UTF-8
         }

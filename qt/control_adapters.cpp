@@ -6,8 +6,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include "colour/colour.hpp"
 #include "base/failure.hpp"
+#include "colour/colour.hpp"
 
 namespace quill::qt {
 

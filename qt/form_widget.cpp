@@ -26,8 +26,8 @@
 
 #include "base/failure.hpp"
 #include "form/failure_report.hpp"
-#include "x11/xcb_helpers.hpp"
 #include "qt/window_icon.hpp"
+#include "x11/xcb_helpers.hpp"
 
 namespace quill::qt {
 
@@ -202,8 +202,8 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
     txtGreen_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtGreen)));
     txtBlue_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtBlue)));
     txtHexa_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtHexa)));
-    form_.emplace(frmQuillantern::Controls{*static_cast<SwatchWidget*>(Control(kIdSh)), cmDlg_, *txtColor_,
-                                           *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
+    form_.emplace(frmQuillantern::Controls{*static_cast<SwatchWidget*>(Control(kIdSh)), cmDlg_, *txtColor_, *txtRed_,
+                                           *txtGreen_, *txtBlue_, *txtHexa_,
                                            clipboard ? *clipboard : system_clipboard_});
     connect(static_cast<QPushButton*>(Control(kIdCommand1)), &QPushButton::clicked, this,
             [this] { RunCommand([this] { form_->Command1_Click(); }); });

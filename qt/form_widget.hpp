@@ -75,7 +75,7 @@ private:
     void ReportAndEnd(std::uint32_t number, const std::string& description) noexcept;
 
     std::unique_ptr<x11::FixedFrameRequest> fixed_frame_;  // on X11
-    QWidget* form_area_;  // the client area's controls, at their fixed size
+    QWidget* form_area_;                                   // the client area's controls, at their fixed size
     FixedWaylandSize wayland_size_{*this};
     QSize client_size_;
     // A window manager insists when it forces the state again within

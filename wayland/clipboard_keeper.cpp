@@ -44,7 +44,7 @@ void OnPrimarySelection(void*, zwlr_data_control_device_v1*, zwlr_data_control_o
     if (offer) zwlr_data_control_offer_v1_destroy(offer);
 }
 constexpr zwlr_data_control_device_v1_listener kDeviceListener = {OnDataOffer, OnSelection, OnFinished,
-                                                                   OnPrimarySelection};
+                                                                  OnPrimarySelection};
 
 void OnDone(void* data, wl_callback* callback, std::uint32_t) {
     wl_callback_destroy(callback);

@@ -19,8 +19,8 @@ int FormWindow::Run(HINSTANCE instance, int show_command) {
     try {
         RegisterClass(instance);
         SwatchWindow::RegisterClass(instance);
-        if (!CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
-                             nullptr, instance, &self)) {
+        if (!CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr,
+                             instance, &self)) {
             if (self.create_failure_) throw *self.create_failure_;
             RaiseLastError("Creating the window");
         }
@@ -49,11 +49,11 @@ void FormWindow::RegisterClass(HINSTANCE instance) {
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &FormWindow::Procedure;
     window_class.hInstance = instance;
-    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
-                                                       LR_DEFAULTSIZE | LR_SHARED));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kClassName;
@@ -155,8 +155,8 @@ void FormWindow::OnCreate() {
     for (std::size_t i = 0; i < kLabelledBoxes.size(); ++i) {
         accessible_names_[i].Attach(Control(kLabelledBoxes[i].box), Placement(kLabelledBoxes[i].label).text);
     }
-    form_.emplace(frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
-                                           *clipboard_});
+    form_.emplace(
+        frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_, *clipboard_});
 }
 
 void FormWindow::CreateControls() {
@@ -187,9 +187,9 @@ void FormWindow::CreateControls() {
                 break;
         }
         // Placed properly by ApplyDpi once the window's DPI is known.
-        controls_[i] = CreateWindowExW(ex_style, window_class, placement.text ? placement.text : L"", style, 0, 0,
-                                       0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)),
-                                       instance, nullptr);
+        controls_[i] =
+            CreateWindowExW(ex_style, window_class, placement.text ? placement.text : L"", style, 0, 0, 0, 0, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)), instance, nullptr);
         if (!controls_[i]) RaiseLastError("Creating the window's controls");
     }
 }
@@ -246,8 +246,7 @@ void FormWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
     // The frame the system really drew may differ from the computed one (a
     // system without per-monitor frames): correct by what is measured.
     RECT actual{};
-    if (GetClientRect(window_, &actual) &&
-        (actual.right != client.width() || actual.bottom != client.height())) {
+    if (GetClientRect(window_, &actual) && (actual.right != client.width() || actual.bottom != client.height())) {
         size.cx += client.width() - actual.right;
         size.cy += client.height() - actual.bottom;
         SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -13,8 +13,9 @@ namespace quill::x11 {
 namespace {
 
 constexpr std::array<const char*, ClipboardKeeper::kAtomCount> kAtomNames = {
-    "CLIPBOARD", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR", "UTF8_STRING", "TEXT",
-    "text/plain;charset=utf-8", "text/plain", "CLIPBOARD_MANAGER", "SAVE_TARGETS", "_QUILLANTERN_KEEPER"};
+    "CLIPBOARD",  "TARGETS",           "MULTIPLE",     "TIMESTAMP",
+    "ATOM_PAIR",  "UTF8_STRING",       "TEXT",         "text/plain;charset=utf-8",
+    "text/plain", "CLIPBOARD_MANAGER", "SAVE_TARGETS", "_QUILLANTERN_KEEPER"};
 
 // X server times wrap around after 49.7 days: `a` is before `b` when it is
 // less than half the range behind it.
@@ -36,8 +37,8 @@ bool ClipboardKeeper::Connect() {
 
     std::array<xcb_intern_atom_cookie_t, kAtomCount> cookies{};
     for (std::size_t i = 0; i < kAtomCount; ++i) {
-        cookies[i] = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames[i])),
-                                     kAtomNames[i]);
+        cookies[i] =
+            xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames[i])), kAtomNames[i]);
     }
     for (std::size_t i = 0; i < kAtomCount; ++i) {
         auto reply = Own(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
@@ -57,8 +58,7 @@ bool ClipboardKeeper::Connect() {
 // The server's time now: a zero-length append to a property of our window
 // comes back as a PropertyNotify stamped with it.
 std::optional<xcb_timestamp_t> ClipboardKeeper::ServerTime(keeper::Deadline deadline) {
-    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, atoms_[kProperty], XCB_ATOM_STRING, 8, 0,
-                        nullptr);
+    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, atoms_[kProperty], XCB_ATOM_STRING, 8, 0, nullptr);
     if (xcb_flush(connection_) <= 0) return std::nullopt;
     for (;;) {
         const auto event = Own(xcb_poll_for_event(connection_));
@@ -150,8 +150,8 @@ void ClipboardKeeper::HandleEvent(const xcb_generic_event_t& event) {
     }
 }
 
-bool ClipboardKeeper::ChangeProperty(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type,
-                                     std::uint8_t format, std::uint32_t count, const void* data) {
+bool ClipboardKeeper::ChangeProperty(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type, std::uint8_t format,
+                                     std::uint32_t count, const void* data) {
     const std::uint64_t bytes = std::uint64_t{count} * (format / 8);
     // One request, no incremental transfer: the text is a few digits, and a
     // hand-off is at most keeper::kMaxText.
@@ -182,7 +182,8 @@ bool ClipboardKeeper::Convert(xcb_window_t requestor, xcb_atom_t target, xcb_ato
             return ChangeProperty(requestor, property, XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(latin1->size()),
                                   latin1->data());
         }
-        if (target == atoms_[kText]) return ChangeProperty(requestor, property, atoms_[kUtf8String], 8, size, text.data());
+        if (target == atoms_[kText])
+            return ChangeProperty(requestor, property, atoms_[kUtf8String], 8, size, text.data());
     }
     return false;
 }

@@ -33,8 +33,19 @@ public:
     void Serve();
 
     enum Atom : std::size_t {
-        kClipboard, kTargets, kMultiple, kTimestamp, kAtomPair, kUtf8String, kText, kMimeUtf8, kMimePlain,
-        kManager, kSaveTargets, kProperty, kAtomCount
+        kClipboard,
+        kTargets,
+        kMultiple,
+        kTimestamp,
+        kAtomPair,
+        kUtf8String,
+        kText,
+        kMimeUtf8,
+        kMimePlain,
+        kManager,
+        kSaveTargets,
+        kProperty,
+        kAtomCount
     };
 
 private:

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "colour/colour.hpp"
 #include "base/failure.hpp"
+#include "colour/colour.hpp"
 
 namespace quill {
 namespace {

@@ -15,9 +15,9 @@ TEST(Layout, TwipsBecomePixelsAtTheScreensDpi) {
     EXPECT_EQ(TwipsToPixels(2760, 96), 184);
     EXPECT_EQ(TwipsToPixels(4800, 144), 480);
     EXPECT_EQ(TwipsToPixels(2760, 120), 230);
-    EXPECT_EQ(TwipsToPixels(285, 120), 24);   // 23.75 rounds up
-    EXPECT_EQ(TwipsToPixels(1935, 120), 161); // 161.25 rounds down
-    EXPECT_EQ(TwipsToPixels(6, 120), 1);      // 0.5 rounds away from zero
+    EXPECT_EQ(TwipsToPixels(285, 120), 24);    // 23.75 rounds up
+    EXPECT_EQ(TwipsToPixels(1935, 120), 161);  // 161.25 rounds down
+    EXPECT_EQ(TwipsToPixels(6, 120), 1);       // 0.5 rounds away from zero
     EXPECT_EQ(TwipsToPixels(-6, 120), -1);
     EXPECT_EQ(ClientPixels(96), (PixelRect{0, 0, 320, 184}));
 }

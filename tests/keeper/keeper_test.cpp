@@ -41,8 +41,7 @@ TEST(KeeperHandOff, MessagesRoundTripAndAnythingElseIsRefused) {
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, "a\nb", "1"}));
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, std::string(kMaxDisplayName + 1, 'd'), "1"}));
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, "", std::string(kMaxText + 1, '1')}));
-    for (const char* bad : {"", "x0000000", "q00000001\n\n1", "x0000000g\n\n1", "x00000001 :0\n1",
-                            "x00000001\n:0"}) {
+    for (const char* bad : {"", "x0000000", "q00000001\n\n1", "x0000000g\n\n1", "x00000001 :0\n1", "x00000001\n:0"}) {
         EXPECT_FALSE(DecodeHandOff(bad)) << bad;
     }
 }
@@ -106,9 +105,9 @@ protected:
         const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_create_window(c_, 0, window_, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                           XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-        for (const char* name : {"CLIPBOARD", "PRIMARY", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR",
-                                 "UTF8_STRING", "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8",
-                                 "image/png", "INTEGER", "ATOM", "P1", "P2", "P3", "PAIRS"}) {
+        for (const char* name :
+             {"CLIPBOARD", "PRIMARY", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR", "UTF8_STRING", "STRING", "TEXT",
+              "text/plain", "text/plain;charset=utf-8", "image/png", "INTEGER", "ATOM", "P1", "P2", "P3", "PAIRS"}) {
             atoms_[name] = x11::InternAtom(c_, name);
         }
     }
@@ -284,8 +283,8 @@ TEST_F(X11Keeper, MultipleConvertsEachPairAndMarksTheOnesItRefuses) {
     const Converted got = Convert(A("MULTIPLE"), A("PAIRS"), XCB_CURRENT_TIME);
     ASSERT_TRUE(got.answered);
     EXPECT_EQ(got.type, A("ATOM_PAIR"));
-    EXPECT_EQ(got.data, Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), XCB_NONE, A("STRING"), A("P3"),
-                               A("MULTIPLE"), XCB_NONE, A("TEXT"), XCB_NONE}));
+    EXPECT_EQ(got.data, Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), XCB_NONE, A("STRING"), A("P3"), A("MULTIPLE"),
+                               XCB_NONE, A("TEXT"), XCB_NONE}));
     EXPECT_EQ(Property(A("P1")), std::make_pair(A("UTF8_STRING"), std::string("ÿ 33023")));
     EXPECT_EQ(Property(A("P3")), std::make_pair(A("STRING"), std::string("\xff 33023")));
 }
