@@ -80,7 +80,7 @@ win64: win32
 	@cmake --build $(WIN64) -j $(JOBS)
 
 test: native sanitize win32 $(if $(filter win64,$(WINE_ARCH)),win64)
-	@tools/install-deps.sh --deb --desktop
+	@tools/install-deps.sh --deb --desktop --style
 	@QUILL_WINE_ARCH=$(WINE_ARCH) tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN_TESTED)
 
 run: quillantern

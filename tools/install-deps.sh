@@ -16,6 +16,8 @@
 #                                library, for `make bench`
 #   install-deps.sh --deb        also the Debian packaging tools and checkers,
 #                                for `make deb` and the release tests
+#   install-deps.sh --style      also clang-format and clang-tidy, for the
+#                                tests of the sources' layout and checks
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
@@ -46,6 +48,7 @@ for option in "$@"; do
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --bench) packages+=(valgrind libxdamage1 xvfb) ;;
+        --style) packages+=(clang-format-14 clang-tidy-14) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config
                           binutils-mingw-w64-i686) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;
