@@ -24,14 +24,14 @@ HANG = 30  # seconds: a bound against a hang only
 
 
 def memory(pid):
-    """(resident, private dirty) in MB, from /proc/PID/smaps_rollup."""
+    """(resident, private dirty) in kB, from /proc/PID/smaps_rollup."""
     values = {}
     with open(f"/proc/{pid}/smaps_rollup") as rollup:
         for line in rollup:
             fields = line.split()
             if len(fields) >= 2 and fields[0].endswith(":") and fields[1].isdigit():
                 values[fields[0][:-1]] = int(fields[1])
-    return values["Rss"] / 1024, values["Private_Dirty"] / 1024
+    return values["Rss"], values["Private_Dirty"]
 
 
 def wait_for(predicate, what):
@@ -50,6 +50,10 @@ def paste(command):
 def start_keeper(helper, kind, owner=0):
     """The helper, once it reports that it keeps the text."""
     import clipboard_peers
+    # A file written moments ago (a helper just linked) is dirty in the page
+    # cache, and its pages would count as the process's private dirty memory
+    # until the kernel writes them back: written back first.
+    os.sync()
     keeper, report = clipboard_peers.start_keeper(helper, kind, TEXT, owner, HANG)
     if report != b"k":
         keeper.kill()
@@ -59,7 +63,7 @@ def start_keeper(helper, kind, owner=0):
 
 def row(name, pid):
     resident, dirty = memory(pid)
-    print(f"  {name:<30} {resident:6.2f} MB resident  {dirty:5.2f} MB private dirty")
+    print(f"  {name:<30} {resident:6,} kB resident  {dirty:4} kB private dirty")
 
 
 def stop(*processes):

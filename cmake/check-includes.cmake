@@ -21,7 +21,7 @@ set(quill_rows
 
 # The header families, by what stands between the brackets or quotes.
 set(quill_family_std "^<[a-z_]+>$")
-set(quill_family_posix "^<(unistd|poll|fcntl|signal|dlfcn|sys/[a-z_]+)\\.h>$")
+set(quill_family_posix "^<(unistd|poll|fcntl|signal|dlfcn|time|sys/[a-z_]+)\\.h>$")
 set(quill_family_xcb "^<xcb/[a-z_]+\\.h>$")
 # libwayland-client, and the protocol code wayland-scanner writes.
 set(quill_family_wayland "^(<wayland-client[a-z-]*\\.h>|\"[a-z0-9-]+-client-protocol\\.h\")$")

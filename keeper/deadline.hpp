@@ -3,13 +3,34 @@
 // left.
 #pragma once
 
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <chrono>
 
 namespace quill::keeper {
 
+// The monotonic clock, as steady_clock reads it, but through the system
+// call: libc's clock_gettime (which steady_clock calls) lies apart from
+// everything else a keeper calls, and would map a region of the C library
+// into a keeper for that alone. The few waits here afford the system call.
+struct MonotonicClock {
+    using duration = std::chrono::nanoseconds;
+    using rep = duration::rep;
+    using period = duration::period;
+    using time_point = std::chrono::time_point<MonotonicClock>;
+    static constexpr bool is_steady = true;
+    static time_point now() noexcept {
+        timespec now{};
+        ::syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+        return time_point(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec));
+    }
+};
+
 class Deadline {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = MonotonicClock;
 
     // A wait that ends only with what it waits for.
     static constexpr Deadline Never() { return Deadline(Clock::time_point::max()); }
