@@ -23,7 +23,8 @@ bool StartedByTheProgram(int argc) {
     return argc == 1 && ::fstat(kHandOffFd, &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
-// The whole message, or nothing when it cannot be read or is too long.
+// The whole message, or nothing when it cannot be read or is too long: a
+// byte more than the longest is read, and refused.
 std::optional<std::string_view> ReadMessage() {
     std::size_t size = 0;
     for (;;) {
