@@ -94,7 +94,7 @@ test:
 	$(MAKE) test-trees QUILL_WINE_ARCH="$${decision%%:*}" QUILL_WINE_WHY="$${decision#*: }"
 
 test-trees: native sanitize win32 $(if $(filter win64,$(WINE_ARCH)),win64)
-	@tools/install-deps.sh --deb --desktop
+	@tools/install-deps.sh --deb --desktop --style
 	@QUILL_WINE_ARCH=$(WINE_ARCH) tools/run-tests.sh $(NATIVE) $(SANITIZE) $(WIN_TESTED)
 
 run: quillantern

@@ -5,10 +5,10 @@ own time budget at the close. Measured, never asserted.
   tools/desktop-run.sh --wm openbox /usr/bin/python3 bench/keeper_footprint.py x11 BUILD_DIR [ROUNDS]
   tools/desktop-run.sh --sway /usr/bin/python3 bench/keeper_footprint.py wayland BUILD_DIR
 
-x11: quillantern-clipboard beside `xclip -i`, then the close timed ROUNDS
+x11: quillantern-clipboard-x11 beside `xclip -i`, then the close timed ROUNDS
 times (pick, copy, close through the window manager): until the program
 ends, and, with a clipboard manager that saves the value, until nothing of
-it is left. wayland (sway, data control): beside `wl-copy`.
+it is left. wayland (sway, data control): quillantern-clipboard-wayland beside `wl-copy`.
 """
 import os
 import statistics
@@ -24,14 +24,14 @@ HANG = 30  # seconds: a bound against a hang only
 
 
 def memory(pid):
-    """(resident, private dirty) in MB, from /proc/PID/smaps_rollup."""
+    """(resident, private dirty) in kB, from /proc/PID/smaps_rollup."""
     values = {}
     with open(f"/proc/{pid}/smaps_rollup") as rollup:
         for line in rollup:
             fields = line.split()
             if len(fields) >= 2 and fields[0].endswith(":") and fields[1].isdigit():
                 values[fields[0][:-1]] = int(fields[1])
-    return values["Rss"] / 1024, values["Private_Dirty"] / 1024
+    return values["Rss"], values["Private_Dirty"]
 
 
 def wait_for(predicate, what):
@@ -50,6 +50,10 @@ def paste(command):
 def start_keeper(helper, kind, owner=0):
     """The helper, once it reports that it keeps the text."""
     import clipboard_peers
+    # A file written moments ago (a helper just linked) is dirty in the page
+    # cache, and its pages would count as the process's private dirty memory
+    # until the kernel writes them back: written back first.
+    os.sync()
     keeper, report = clipboard_peers.start_keeper(helper, kind, TEXT, owner, HANG)
     if report != b"k":
         keeper.kill()
@@ -59,7 +63,7 @@ def start_keeper(helper, kind, owner=0):
 
 def row(name, pid):
     resident, dirty = memory(pid)
-    print(f"  {name:<24} {resident:6.2f} MB resident  {dirty:5.2f} MB private dirty")
+    print(f"  {name:<30} {resident:6,} kB resident  {dirty:4} kB private dirty")
 
 
 def stop(*processes):
@@ -76,12 +80,12 @@ def x11(build, rounds):
     window.set_selection_owner(clipboard, X.CurrentTime)
     d.sync()
     xclip_out = ["xclip", "-selection", "clipboard", "-o"]
-    keeper = start_keeper(os.path.join(build, "quillantern-clipboard"), "x", window.id)
+    keeper = start_keeper(os.path.join(build, "quillantern-clipboard-x11"), "x", window.id)
     wait_for(lambda: paste(xclip_out) == TEXT, "a paste from the keeper")
     xclip = None
     try:
         print(f"The copied value kept on X11 ({TEXT!r}, after one paste):")
-        row("quillantern-clipboard", keeper.pid)
+        row(os.path.basename(keeper.args[0]), keeper.pid)
         xclip = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", "-quiet"], stdin=subprocess.PIPE,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         xclip.stdin.write(TEXT.encode())
@@ -131,12 +135,12 @@ def close_times(exe, rounds):
 
 def wayland(build):
     wl_paste = ["wl-paste", "--no-newline"]
-    keeper = start_keeper(os.path.join(build, "quillantern-clipboard"), "w")
+    keeper = start_keeper(os.path.join(build, "quillantern-clipboard-wayland"), "w")
     wl_copy = None
     try:
         wait_for(lambda: paste(wl_paste) == TEXT, "a paste from the keeper")
         print(f"The copied value kept on Wayland (sway, {TEXT!r}, after one paste):")
-        row("quillantern-clipboard", keeper.pid)
+        row(os.path.basename(keeper.args[0]), keeper.pid)
         wl_copy = subprocess.Popen(["wl-copy", "--foreground", TEXT], stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         keeper.wait(timeout=HANG)  # it ends once wl-copy sets the selection

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "form/layout.hpp"
 #include "tests/win32/exe_driver.hpp"
 #include "tests/win32/pe_imports.hpp"
-#include "form/layout.hpp"
 
 namespace {
 
@@ -135,7 +135,8 @@ void TimeDialog(const std::wstring& exe, int rounds) {
         SetDlgItemTextW(dialog, 707, L"0");
         SetDlgItemTextW(dialog, 708, L"0");
         const double ok = Now();
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
         while (quill::test::TextOf(GetDlgItem(window, quill::kIdTxtHexa)) != hex && Now() - ok < 10000) Sleep(1);
         fill_ms.push_back(Now() - ok);
     }

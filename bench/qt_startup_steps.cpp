@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
     // Last, as it loads every image-format plugin installed.
     t = clock_.nsecsElapsed();
     QIcon from_files;
-    for (const int size : {16, 32, 48, 64}) from_files.addFile(QString(QUILL_ICON_FOLDER "/quillantern-%1.png").arg(size));
+    for (const int size : {16, 32, 48, 64})
+        from_files.addFile(QString(QUILL_ICON_FOLDER "/quillantern-%1.png").arg(size));
     (void)from_files.pixmap(16);
     (void)from_files.pixmap(32);
     Step("window icon from PNG files (before), 16 and 32 px drawn", t);

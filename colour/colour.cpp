@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 
@@ -36,9 +36,8 @@ std::string RGB_to_Hexa(std::int32_t R, std::int32_t G, std::int32_t B) {
     // Computed wide so that out-of-range channels are caught, not wrapped.
     const std::int64_t v = (static_cast<std::int64_t>(R) * 256 + G) * 256 + B;
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
-        throw Failure(kErrorOverflow, "Overflow: the channels " + FormatDecimal(R) + ", " +
-                                          FormatDecimal(G) + ", " + FormatDecimal(B) +
-                                          " do not form a 32-bit colour");
+        throw Failure(kErrorOverflow, "Overflow: the channels " + FormatDecimal(R) + ", " + FormatDecimal(G) + ", " +
+                                          FormatDecimal(B) + " do not form a 32-bit colour");
     }
     // Two's complement pattern of V, in hex, then the rightmost six digits.
     const auto pattern = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
@@ -69,9 +68,9 @@ std::int32_t ParseDecimal(std::string_view text) {
     // from_chars is lenient about "-0" and leading zeros; the canonical text
     // of the value it read is the one form accepted.
     if (error != std::errc{} || end != last || FormatDecimal(value) != text) {
-        throw Failure(kErrorTypeMismatch,
-                      text.empty() ? std::string("Type mismatch: the text is empty, not a decimal number")
-                                   : "Type mismatch: " + Quoted(text) + " is not a decimal number");
+        throw Failure(kErrorTypeMismatch, text.empty()
+                                              ? std::string("Type mismatch: the text is empty, not a decimal number")
+                                              : "Type mismatch: " + Quoted(text) + " is not a decimal number");
     }
     return value;
 }

@@ -1,5 +1,6 @@
 // What the form needs from its controls, as small interfaces. The Win32
-// window implements them over real child windows; tests implement them with
+// window implements them over real child windows, the Qt window over its
+// widgets (each front-end's control_adapters.*); tests implement them with
 // fakes that can fail at any chosen call. Each operation raises a Failure
 // when it cannot do its job.
 #pragma once

@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/failure.hpp"
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
 
 namespace quill {
 

@@ -1,6 +1,7 @@
 // The main form's behaviour: the two commands, over abstract controls.
 // Toolkit-free, so that every step and every failure path runs in native
-// tests; the Win32 front-end (win32/form_window.cpp) wires real controls in.
+// tests; each front-end wires its real controls in (win32/form_window.cpp,
+// qt/form_widget.cpp).
 #pragma once
 
 #include "form/controls.hpp"

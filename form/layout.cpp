@@ -50,4 +50,16 @@ PixelRect ClientPixels(int dpi) {
     return {0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
 }
 
+int LayoutDpiForTexts(const std::array<PixelSize, kControls.size()>& needed, int dpi) {
+    const auto fits = [&needed](int layout_dpi) {
+        for (std::size_t i = 0; i < kControls.size(); ++i) {
+            if (!Fits(needed[i], ToPixels(kControls[i], layout_dpi))) return false;
+        }
+        return true;
+    };
+    int layout_dpi = dpi;
+    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
+    return layout_dpi;
+}
+
 }  // namespace quill

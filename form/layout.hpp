@@ -84,4 +84,20 @@ PixelRect ToPixels(const ControlPlacement& placement, int dpi);
 // The client area's size at dpi.
 PixelRect ClientPixels(int dpi);
 
+struct PixelSize {
+    int width = 0, height = 0;
+};
+
+// Whether a control whose text needs `needed` shows it whole in r.
+inline bool Fits(PixelSize needed, const PixelRect& r) {
+    return needed.width <= r.width() && needed.height <= r.height();
+}
+
+// The DPI to lay the form out at so that every text fits: needed[i] is
+// what kControls[i]'s text needs in the front-end's font, as measured there
+// (0 x 0 for a control without one). The smallest layout DPI from dpi up
+// at which every control's rectangle holds its need; 4 * dpi, the largest
+// layout, where none below it does.
+int LayoutDpiForTexts(const std::array<PixelSize, kControls.size()>& needed, int dpi);
+
 }  // namespace quill

@@ -1,25 +1,13 @@
+// The keeper's side of the hand-off: no allocation, nothing of the C++
+// runtime, so that a keeper serving a short text carries none of it.
 #include "keeper/handoff.hpp"
-
-#include <cstdio>
 
 namespace quill::keeper {
 
-std::optional<std::string> EncodeHandOff(const HandOff& hand_off) {
-    if (hand_off.text.size() > kMaxText || hand_off.display.size() > kMaxDisplayName ||
-        hand_off.display.find('\n') != std::string::npos) {
-        return std::nullopt;
-    }
-    char head[16];
-    std::snprintf(head, sizeof head, "%c%08x\n", static_cast<char>(hand_off.kind), hand_off.owner);
-    std::string message = head;
-    message.append(hand_off.display).append("\n").append(hand_off.text);
-    return message;
-}
-
-std::optional<HandOff> DecodeHandOff(std::string_view message) {
+std::optional<HandOffView> DecodeHandOff(std::string_view message) {
     constexpr std::size_t kHead = 10;  // kind, eight hex digits, line break
     if (message.size() < kHead + 1 || message[kHead - 1] != '\n') return std::nullopt;
-    HandOff hand_off;
+    HandOffView hand_off;
     if (message[0] == static_cast<char>(Kind::X11)) {
         hand_off.kind = Kind::X11;
     } else if (message[0] == static_cast<char>(Kind::Wayland)) {
@@ -35,27 +23,28 @@ std::optional<HandOff> DecodeHandOff(std::string_view message) {
     }
     const std::size_t display_end = message.find('\n', kHead);
     if (display_end == std::string_view::npos || display_end - kHead > kMaxDisplayName) return std::nullopt;
-    hand_off.display = message.substr(kHead, display_end - kHead);
-    hand_off.text = message.substr(display_end + 1);
+    // Views made directly, not by substr(): its range check would bring in
+    // the C++ runtime's exceptions for a case that cannot arise here.
+    hand_off.display = std::string_view(message.data() + kHead, display_end - kHead);
+    hand_off.text = std::string_view(message.data() + display_end + 1, message.size() - display_end - 1);
     if (hand_off.text.size() > kMaxText) return std::nullopt;
     return hand_off;
 }
 
-std::optional<std::string> Latin1FromUtf8(std::string_view utf8) {
-    std::string latin1;
-    latin1.reserve(utf8.size());
+std::optional<std::string_view> Latin1FromUtf8(std::string_view utf8, char* latin1) {
+    std::size_t size = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
         if (byte < 0x80) {
-            latin1 += static_cast<char>(byte);
+            latin1[size++] = static_cast<char>(byte);
         } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size() &&
                    (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
-            latin1 += static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+            latin1[size++] = static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
         } else {
             return std::nullopt;  // beyond U+00FF, or not UTF-8
         }
     }
-    return latin1;
+    return std::string_view(latin1, size);
 }
 
 }  // namespace quill::keeper

@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include "keeper/deadline.hpp"
 
 extern char** environ;
 
@@ -17,7 +20,6 @@ namespace quill::keeper {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 bool SendAll(int fd, const char* data, std::size_t size) {
@@ -72,28 +74,45 @@ std::string Errno(const char* what, int error) { return std::string(what) + ": "
 
 }  // namespace
 
-std::optional<std::string> KeeperPath(std::string_view program) {
+// The program's side of the hand-off (keeper/handoff.hpp); the keeper's is
+// keeper/handoff.cpp.
+std::optional<std::string> EncodeHandOff(const HandOff& hand_off) {
+    if (hand_off.text.size() > kMaxText || hand_off.display.size() > kMaxDisplayName ||
+        hand_off.display.find('\n') != std::string::npos) {
+        return std::nullopt;
+    }
+    char head[16];
+    std::snprintf(head, sizeof head, "%c%08x\n", static_cast<char>(hand_off.kind), hand_off.owner);
+    std::string message = head;
+    message.append(hand_off.display).append("\n").append(hand_off.text);
+    return message;
+}
+
+std::optional<std::string> KeeperPath(std::string_view program, Kind kind) {
     const std::size_t slash = program.rfind('/');
     if (slash == std::string_view::npos) return std::nullopt;
     const std::string folder(program.substr(0, slash + 1));
-    for (const std::string& candidate :
-         {folder + "../libexec/quillantern/" + kKeeperName, folder + kKeeperName}) {
+    const char* name = KeeperName(kind);
+    for (const std::string& candidate : {folder + "../libexec/quillantern/" + name, folder + name}) {
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return std::nullopt;
 }
 
-KeeperResult StartKeeper(const std::string& keeper_path, const HandOff& hand_off, milliseconds wait) {
-    const std::optional<std::string> message = EncodeHandOff(hand_off);
-    if (!message) return {KeeperStart::Failed, "the text or the display's name cannot be handed over"};
+namespace {
 
+// The keeper launched with the message sent: our end of the socket, or why not.
+struct Launched {
+    int socket = -1;
+    std::string error;
+};
+
+Launched Launch(const std::string& keeper_path, const std::string& message) {
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        return {KeeperStart::Failed, Errno("socketpair", errno)};
-    }
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return {-1, Errno("socketpair", errno)};
     const int ours = pair[0], theirs = pair[1];
     std::string path = keeper_path;
-    std::string name = kKeeperName;
+    std::string name = path.substr(path.rfind('/') + 1);
     char* argv[] = {name.data(), nullptr};
 
     const pid_t middle = ::fork();
@@ -101,51 +120,66 @@ KeeperResult StartKeeper(const std::string& keeper_path, const HandOff& hand_off
         const int error = errno;
         ::close(ours);
         ::close(theirs);
-        return {KeeperStart::Failed, Errno("fork", error)};
+        return {-1, Errno("fork", error)};
     }
     if (middle == 0) BecomeKeeper(theirs, path.data(), argv, environ);
     ::close(theirs);
 
-    KeeperResult result{KeeperStart::Failed, {}};
+    std::string error;
     int middle_status = 0;
     pid_t waited;
     while ((waited = ::waitpid(middle, &middle_status, 0)) < 0 && errno == EINTR) {
     }
     if (waited != middle) {
-        result.error = Errno("waitpid", errno);
+        error = Errno("waitpid", errno);
     } else if (!WIFEXITED(middle_status) || WEXITSTATUS(middle_status) != 0) {
-        result.error = "could not start the keeper process";
-    } else if (!SendAll(ours, message->data(), message->size()) || ::shutdown(ours, SHUT_WR) != 0) {
-        result.error = "could not hand the text to the keeper process (" + keeper_path + ")";
-    } else {
-        char report = 0;
-        bool ended = false;  // the keeper closed its end without a report
-        const auto deadline = Clock::now() + wait;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-            pollfd poll_fd{ours, POLLIN, 0};
-            const int ready = ::poll(&poll_fd, 1, static_cast<int>(left > 0 ? left : 0));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready > 0) {
-                ssize_t n;
-                while ((n = ::read(ours, &report, 1)) < 0 && errno == EINTR) {
-                }
-                ended = n != 1;
-            }
-            break;
-        }
-        switch (static_cast<Report>(report)) {
-            case Report::Kept: result = {KeeperStart::Kept, {}}; break;
-            case Report::TakenOver: result = {KeeperStart::TakenOver, {}}; break;
-            case Report::NotOffered: result = {KeeperStart::NotOffered, {}}; break;
-            case Report::Failed: result.error = "the keeper could not take the clipboard"; break;
-            default:
-                result.error = report != 0 ? "the keeper gave an unknown report"
-                               : ended     ? "the keeper ended at once (" + keeper_path + ")"
-                                           : "the keeper did not report in time";
-        }
+        error = "could not start the keeper process";
+    } else if (!SendAll(ours, message.data(), message.size()) || ::shutdown(ours, SHUT_WR) != 0) {
+        error = "could not hand the text to the keeper process (" + keeper_path + ")";
     }
+    if (error.empty()) return {ours, {}};
     ::close(ours);
+    return {-1, error};
+}
+
+// The keeper's report on `socket`, waited for until `deadline`.
+KeeperResult AwaitReport(int socket, const std::string& keeper_path, Deadline deadline) {
+    char report = 0;
+    bool ended = false;  // the keeper closed its end without a report
+    for (;;) {
+        pollfd poll_fd{socket, POLLIN, 0};
+        const int ready = ::poll(&poll_fd, 1, deadline.PollTimeout());
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready > 0) {
+            ssize_t n;
+            while ((n = ::read(socket, &report, 1)) < 0 && errno == EINTR) {
+            }
+            ended = n != 1;
+        }
+        break;
+    }
+    switch (static_cast<Report>(report)) {
+        case Report::Kept:
+        case Report::TakenOver:
+        case Report::NotOffered:
+            return {static_cast<Report>(report), {}};
+        case Report::Failed:
+            return {Report::Failed, "the keeper could not take the clipboard"};
+    }
+    return {Report::Failed, report != 0 ? "the keeper gave an unknown report"
+                            : ended     ? "the keeper ended at once (" + keeper_path + ")"
+                                        : "the keeper did not report in time"};
+}
+
+}  // namespace
+
+KeeperResult StartKeeper(const std::string& keeper_path, const HandOff& hand_off, milliseconds wait) {
+    const std::optional<std::string> message = EncodeHandOff(hand_off);
+    if (!message) return {Report::Failed, "the text or the display's name cannot be handed over"};
+    const Launched keeper = Launch(keeper_path, *message);
+    if (keeper.socket < 0) return {Report::Failed, keeper.error};
+    KeeperResult result = AwaitReport(keeper.socket, keeper_path, Deadline::After(wait));
+    ::close(keeper.socket);
     return result;
 }
 

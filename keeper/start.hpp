@@ -16,25 +16,18 @@
 
 namespace quill::keeper {
 
-enum class KeeperStart {
-    Kept,        // the keeper owns the selection now
-    TakenOver,   // another client owned it already; no keeper runs
-    NotOffered,  // no keeper can hold it here (no data-control); none runs
-    Failed,      // no keeper runs, or none that said so in time; `error` says why
-};
-
 struct KeeperResult {
-    KeeperStart outcome;
-    std::string error;
+    Report outcome;
+    std::string error;  // why, when Failed
 };
 
-// Where the keeper is for the program at `program` (its own executable):
-// ../libexec/quillantern/ from its folder once installed, else beside it (the
-// build tree). Nothing when neither is an executable file.
-std::optional<std::string> KeeperPath(std::string_view program);
+// Where the keeper for `kind` is for the program at `program` (its own
+// executable): ../libexec/quillantern/ from its folder once installed, else
+// beside it (the build tree). Nothing when neither is an executable file.
+std::optional<std::string> KeeperPath(std::string_view program, Kind kind);
 
 // Starts the keeper at `keeper_path` with `hand_off` and waits at most `wait`
-// for its report. Every wait of the keeper ends before that (keeper/main.cpp).
+// for its report. Every wait of the keeper ends before that (helper/).
 KeeperResult StartKeeper(const std::string& keeper_path, const HandOff& hand_off, std::chrono::milliseconds wait);
 
 }  // namespace quill::keeper

@@ -60,14 +60,15 @@ void HandOver(bool keep_copy, const std::string& x11_display) {
     if (!data || !data->hasText()) return;
     hand_off.text = data->text().toStdString();
 
-    const std::optional<std::string> path = keeper::KeeperPath(QCoreApplication::applicationFilePath().toStdString());
-    if (!path) return Complain(std::string(keeper::kKeeperName) + " is not installed beside the program");
+    const std::optional<std::string> path =
+        keeper::KeeperPath(QCoreApplication::applicationFilePath().toStdString(), hand_off.kind);
+    if (!path) return Complain(std::string(keeper::KeeperName(hand_off.kind)) + " is not installed beside the program");
     const keeper::KeeperResult started = keeper::StartKeeper(*path, hand_off, keeper::kReportWithin);
-    if (started.outcome == keeper::KeeperStart::Failed) return Complain(started.error);
+    if (started.outcome == keeper::Report::Failed) return Complain(started.error);
     // Qt hands CLIPBOARD to an X11 clipboard manager itself if it still owns
     // it when the application goes, and waits up to five seconds for an
     // answer: let it see that the keeper owns it now.
-    if (x11 && started.outcome == keeper::KeeperStart::Kept) {
+    if (x11 && started.outcome == keeper::Report::Kept) {
         ProcessEventsUntil([clipboard] { return !clipboard->ownsClipboard(); }, kSeeTakeOverMs);
     }
 }

@@ -13,11 +13,11 @@ namespace {
 // The options QGuiApplication, QApplication and the X11 platform plugin
 // read themselves. Qt accepts them with one dash or two.
 constexpr std::array<std::string_view, 16> kQtOptionsWithValue = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry", "-geometry",
-    "-qwindowicon", "-icon", "-qwindowtitle", "-title", "-session", "-display", "-name", "-visual",
-    "-style", "-stylesheet"};
+    "-platform", "-platformpluginpath", "-platformtheme", "-plugin",  "-qwindowgeometry", "-geometry", "-qwindowicon",
+    "-icon",     "-qwindowtitle",       "-title",         "-session", "-display",         "-name",     "-visual",
+    "-style",    "-stylesheet"};
 constexpr std::array<std::string_view, 6> kQtFlags = {"-reverse", "-testability", "-widgetcount",
-                                                      "-nograb", "-dograb", "-sync"};
+                                                      "-nograb",  "-dograb",      "-sync"};
 // These also take their value after '=' in the same argument.
 constexpr std::array<std::string_view, 3> kQtOptionsWithEquals = {"-style=", "-stylesheet=", "-qmljsdebugger="};
 

@@ -6,8 +6,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include "base/failure.hpp"
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
 
 namespace quill::qt {
 

@@ -1,10 +1,10 @@
 #include "qt/display_check.hpp"
 
 #include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QList>
+#include <QString>
 #include <QStringList>
 #include <QtGlobal>
 

@@ -12,11 +12,11 @@ namespace quill::qt {
 
 // What the program start-up sees of the session.
 struct DisplaySession {
-    std::string qpa_platform;       // QT_QPA_PLATFORM, or a -platform argument
-    std::string x11_display;        // DISPLAY, or a -display argument
-    std::string wayland_display;    // WAYLAND_DISPLAY
-    bool has_xcb_plugin = true;     // Qt's X11 platform plugin is installed
-    bool has_wayland_plugin = true; // Qt's Wayland platform plugin is installed
+    std::string qpa_platform;        // QT_QPA_PLATFORM, or a -platform argument
+    std::string x11_display;         // DISPLAY, or a -display argument
+    std::string wayland_display;     // WAYLAND_DISPLAY
+    bool has_xcb_plugin = true;      // Qt's X11 platform plugin is installed
+    bool has_wayland_plugin = true;  // Qt's Wayland platform plugin is installed
 };
 
 // The one-line reason why no window can be shown, or nothing when Qt may

@@ -20,8 +20,8 @@ namespace {
 constexpr int kBorder = 3;
 constexpr int kBarAtLeast = 30;
 constexpr int kIcon = 22;
-constexpr int kBox = 18;        // the close box, square
-constexpr int kBoxRight = 8;    // from the window's right edge
+constexpr int kBox = 18;      // the close box, square
+constexpr int kBoxRight = 8;  // from the window's right edge
 constexpr int kSpacing = 5;
 
 int BarHeight(const QFont& font) {
@@ -106,7 +106,8 @@ void DrawnFrame::paintEvent(QPaintEvent*) {
     title.setBold(true);
     painter.setFont(title);
     painter.setPen(colours.color(active ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-    const QString text = QFontMetrics(title).elidedText(window_.windowTitle(), Qt::ElideRight, title_right - title_left);
+    const QString text =
+        QFontMetrics(title).elidedText(window_.windowTitle(), Qt::ElideRight, title_right - title_left);
     // Centred in the whole bar where there is room, else in what is left.
     QRect room(0, 0, width(), bar);
     if (QFontMetrics(title).horizontalAdvance(text) / 2 > width() / 2 - title_left) {

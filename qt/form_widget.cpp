@@ -24,11 +24,11 @@
 
 #include <xcb/xcb.h>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/failure_report.hpp"
-#include "x11/xcb_helpers.hpp"
 #include "qt/drawn_frame.hpp"
 #include "qt/window_icon.hpp"
+#include "x11/xcb_helpers.hpp"
 
 namespace quill::qt {
 
@@ -90,45 +90,37 @@ std::vector<std::size_t> MostCrowdedFirst() {
     return order;
 }
 
+// What control needs for its text in the font it has now (labels and
+// buttons; nothing for the others).
+PixelSize Needed(const ControlPlacement& placement, const QWidget& control) {
+    if (placement.kind != ControlKind::Label && placement.kind != ControlKind::Button) return {};
+    const QSize room = TextRoom(control);
+    return {room.width(), room.height()};
+}
+
 // Whether every label and button has room for its whole text at
 // layout_dpi in the font it has now. Stops at the first that has not: a
 // font's first shaped text costs the most to measure (its face's shaping
 // tables), and a font far too wide is told by one short text's letters
 // alone.
-// Whether `needed` fits in the control's rectangle r.
-bool Fits(QSize needed, const PixelRect& r) { return needed.width() <= r.width() && needed.height() <= r.height(); }
-
 template <std::size_t N>
 bool TextsFit(const std::array<QWidget*, N>& controls, int layout_dpi) {
     static const std::vector<std::size_t> order = MostCrowdedFirst();
     for (const std::size_t i : order) {
         const PixelRect r = ToPixels(kControls[i], layout_dpi);
         if (TextWidthAtLeast(*controls[i]) > r.width()) return false;  // however it is shaped
-        if (!Fits(TextRoom(*controls[i]), r)) return false;
+        if (!Fits(Needed(kControls[i], *controls[i]), r)) return false;
     }
     return true;
 }
 
-// The smallest layout DPI from `dpi` up (at most 4 * dpi) at which every
-// label and button has room for its whole text in the current font: the
-// texts are measured once, the layouts computed, not tried on the widgets.
+// Every label's and button's text measured once, in the font it has now,
+// for the layout DPI search (form/layout.hpp).
 template <std::size_t N>
-int LayoutDpiForTexts(const std::array<QWidget*, N>& controls, int dpi) {
-    std::array<QSize, N> needed{};
-    for (std::size_t i = 0; i < N; ++i) {
-        if (kControls[i].kind == ControlKind::Label || kControls[i].kind == ControlKind::Button) {
-            needed[i] = TextRoom(*controls[i]);
-        }
-    }
-    const auto fits = [&](int layout_dpi) {
-        for (std::size_t i = 0; i < N; ++i) {
-            if (!Fits(needed[i], ToPixels(kControls[i], layout_dpi))) return false;
-        }
-        return true;
-    };
-    int layout_dpi = dpi;
-    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
-    return layout_dpi;
+std::array<PixelSize, N> MeasuredTexts(const std::array<QWidget*, N>& controls) {
+    std::array<PixelSize, N> needed{};
+    for (std::size_t i = 0; i < N; ++i) needed[i] = Needed(kControls[i], *controls[i]);
+    return needed;
 }
 
 constexpr Qt::WindowStates kHeld = Qt::WindowMaximized | Qt::WindowFullScreen;
@@ -218,8 +210,8 @@ FormWidget::FormWidget(Clipboard* clipboard) : form_area_(new QWidget(this)), cm
     txtGreen_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtGreen)));
     txtBlue_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtBlue)));
     txtHexa_.emplace(*static_cast<QLineEdit*>(Control(kIdTxtHexa)));
-    form_.emplace(frmQuillantern::Controls{*static_cast<SwatchWidget*>(Control(kIdSh)), cmDlg_, *txtColor_,
-                                           *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
+    form_.emplace(frmQuillantern::Controls{*static_cast<SwatchWidget*>(Control(kIdSh)), cmDlg_, *txtColor_, *txtRed_,
+                                           *txtGreen_, *txtBlue_, *txtHexa_,
                                            clipboard ? *clipboard : system_clipboard_});
     connect(static_cast<QPushButton*>(Control(kIdCommand1)), &QPushButton::clicked, this,
             [this] { RunCommand([this] { form_->Command1_Click(); }); });
@@ -288,7 +280,7 @@ void FormWidget::FitLayoutToFont(int dpi) {
     // most four times the screen's DPI).
     font.setStretch(QFont::Unstretched);
     setFont(font);
-    LayOut(LayoutDpiForTexts(controls_, dpi));
+    LayOut(LayoutDpiForTexts(MeasuredTexts(controls_), dpi));
 }
 
 bool FormWidget::event(QEvent* event) {

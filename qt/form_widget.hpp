@@ -84,8 +84,8 @@ private:
     void ReportAndEnd(std::uint32_t number, const std::string& description) noexcept;
 
     std::unique_ptr<x11::FixedFrameRequest> fixed_frame_;  // on X11
-    QWidget* form_area_;  // the client area's controls, at their fixed size
-    DrawnFrame* frame_ = nullptr;  // where the window draws its own frame
+    QWidget* form_area_;                                   // the client area's controls, at their fixed size
+    DrawnFrame* frame_ = nullptr;                          // where the window draws its own frame
     FixedWaylandSize wayland_size_{*this};
     QSize client_size_;
     QSize window_size_;  // the client area and the window's own frame

@@ -1,10 +1,10 @@
 #include "qt/wayland_size.hpp"
 
+#include <qpa/qplatformnativeinterface.h>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-#include <qpa/qplatformnativeinterface.h>
 
 #include "wayland/server_decorations.hpp"
 #include "wayland/toplevel_size.hpp"

@@ -20,6 +20,8 @@
 #                                sign a release too)
 #   install-deps.sh --sign       also osslsigncode (Authenticode) and gpg, for a
 #                                signed `make dist`
+#   install-deps.sh --style      also clang-format and clang-tidy, for the
+#                                tests of the sources' layout and checks
 set -euo pipefail
 
 packages=(cmake make g++ python3 procps googletest libgtest-dev)
@@ -60,6 +62,7 @@ for option in "$@"; do
         --screenshot) packages+=(imagemagick) ;;
         --fuzz) packages+=(clang) ;;
         --bench) packages+=(valgrind libxdamage1 xvfb) ;;
+        --style) packages+=(clang-format-14 clang-tidy-14) ;;
         --deb) packages+=(debhelper dpkg-dev devscripts lintian appstream file qt6-base-dev libxcb1-dev pkg-config
                           binutils-mingw-w64-i686 osslsigncode openssl gpg gpg-agent xz-utils) ;;
         *) echo "install-deps: unknown option $option" >&2; exit 2 ;;

@@ -6,6 +6,7 @@
 #include <wayland-client.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -14,15 +15,12 @@ namespace quill::wayland {
 
 namespace {
 
-using std::chrono::milliseconds;
-using Clock = ClipboardKeeper::Clock;
-
 // What the keeper offers: the MIME types and the X11 target names that
 // Xwayland and wl-clipboard's users ask for.
 constexpr const char* kUtf8Types[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "TEXT"};
 constexpr const char* kLatin1Type = "STRING";
 // How long one paste may take to read the text before the keeper gives up on it.
-constexpr int kSendWithinMs = 2000;
+constexpr std::chrono::milliseconds kSendWithin{2000};
 
 void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
     static_cast<ClipboardKeeper*>(data)->Global(registry, name, interface, version);
@@ -46,7 +44,7 @@ void OnPrimarySelection(void*, zwlr_data_control_device_v1*, zwlr_data_control_o
     if (offer) zwlr_data_control_offer_v1_destroy(offer);
 }
 constexpr zwlr_data_control_device_v1_listener kDeviceListener = {OnDataOffer, OnSelection, OnFinished,
-                                                                   OnPrimarySelection};
+                                                                  OnPrimarySelection};
 
 void OnDone(void* data, wl_callback* callback, std::uint32_t) {
     wl_callback_destroy(callback);
@@ -54,12 +52,12 @@ void OnDone(void* data, wl_callback* callback, std::uint32_t) {
 }
 constexpr wl_callback_listener kSyncListener = {OnDone};
 
-// Writes all of `data` to `fd`, waiting at most kSendWithinMs for a reader
+// Writes all of `data` to `fd`, waiting at most kSendWithin for a reader
 // that does not read.
-void WriteAll(int fd, const std::string& data) {
+void WriteAll(int fd, std::string_view data) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    const auto deadline = Clock::now() + milliseconds(kSendWithinMs);
+    const auto deadline = keeper::Deadline::After(kSendWithin);
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
@@ -69,17 +67,13 @@ void WriteAll(int fd, const std::string& data) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) return;  // the reader went away
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return;
+        if (deadline.Passed()) return;
         pollfd poll_fd{fd, POLLOUT, 0};
-        if (::poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return;
+        if (::poll(&poll_fd, 1, deadline.PollTimeout()) < 0 && errno != EINTR) return;
     }
 }
 
 }  // namespace
-
-ClipboardKeeper::ClipboardKeeper(keeper::HandOff hand_off)
-    : hand_off_(std::move(hand_off)), latin1_(keeper::Latin1FromUtf8(hand_off_.text)) {}
 
 ClipboardKeeper::~ClipboardKeeper() {
     if (!display_) return;
@@ -102,7 +96,7 @@ void ClipboardKeeper::Global(wl_registry* registry, std::uint32_t name, const ch
 }
 
 template <typename Until>
-bool ClipboardKeeper::DispatchUntil(Until until, Clock::time_point deadline) {
+bool ClipboardKeeper::DispatchUntil(Until until, keeper::Deadline deadline) {
     while (!until()) {
         if (wl_display_dispatch_pending(display_) < 0) return false;
         if (until()) break;
@@ -113,14 +107,12 @@ bool ClipboardKeeper::DispatchUntil(Until until, Clock::time_point deadline) {
             wl_display_cancel_read(display_);
             return false;
         }
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-        const bool forever = deadline == Clock::time_point::max();
-        if (!forever && left <= 0) {
+        if (deadline.Passed()) {
             wl_display_cancel_read(display_);
             return false;
         }
         pollfd poll_fd{wl_display_get_fd(display_), POLLIN, 0};
-        const int ready = ::poll(&poll_fd, 1, forever ? -1 : static_cast<int>(left));
+        const int ready = ::poll(&poll_fd, 1, deadline.PollTimeout());
         if (ready <= 0) {
             wl_display_cancel_read(display_);
             if (ready < 0 && errno != EINTR) return false;
@@ -131,15 +123,15 @@ bool ClipboardKeeper::DispatchUntil(Until until, Clock::time_point deadline) {
     return wl_display_get_error(display_) == 0;
 }
 
-bool ClipboardKeeper::Roundtrip(Clock::time_point deadline) {
+bool ClipboardKeeper::Roundtrip(keeper::Deadline deadline) {
     synced_ = false;
     wl_callback_add_listener(wl_display_sync(display_), &kSyncListener, this);
     return DispatchUntil([this] { return synced_; }, deadline);
 }
 
-keeper::Report ClipboardKeeper::Take(Clock::time_point deadline) {
+keeper::Report ClipboardKeeper::Take(keeper::Deadline deadline) {
     using keeper::Report;
-    display_ = wl_display_connect(hand_off_.display.empty() ? nullptr : hand_off_.display.c_str());
+    display_ = wl_display_connect(keeping_.display);
     if (!display_) return Report::Failed;
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &kRegistryListener, this);
@@ -151,28 +143,28 @@ keeper::Report ClipboardKeeper::Take(Clock::time_point deadline) {
     source_ = zwlr_data_control_manager_v1_create_data_source(manager_);
     zwlr_data_control_source_v1_add_listener(source_, &kSourceListener, this);
     for (const char* type : kUtf8Types) zwlr_data_control_source_v1_offer(source_, type);
-    if (latin1_) zwlr_data_control_source_v1_offer(source_, kLatin1Type);
+    if (keeping_.latin1) zwlr_data_control_source_v1_offer(source_, kLatin1Type);
     zwlr_data_control_device_v1_set_selection(device_, source_);
     if (!Roundtrip(deadline)) return Report::Failed;
     return done_ ? Report::TakenOver : Report::Kept;
 }
 
-std::optional<std::string> ClipboardKeeper::As(const std::string& mime_type) const {
-    if (mime_type == kLatin1Type) return latin1_;
-    if (mime_type == "TEXT" && latin1_) return latin1_;  // TEXT in the plainest encoding that holds it
+std::optional<std::string_view> ClipboardKeeper::As(std::string_view mime_type) const {
+    if (mime_type == kLatin1Type) return keeping_.latin1;
+    if (mime_type == "TEXT" && keeping_.latin1) return keeping_.latin1;  // TEXT in the plainest encoding that holds it
     for (const char* type : kUtf8Types) {
-        if (mime_type == type) return hand_off_.text;
+        if (mime_type == type) return keeping_.text;
     }
     return std::nullopt;
 }
 
 void ClipboardKeeper::Send(const char* mime_type, int fd) {
-    if (const std::optional<std::string> data = As(mime_type)) WriteAll(fd, *data);
+    if (const std::optional<std::string_view> data = As(mime_type)) WriteAll(fd, *data);
     ::close(fd);
 }
 
 void ClipboardKeeper::Serve() {
-    DispatchUntil([this] { return done_; }, Clock::time_point::max());
+    DispatchUntil([this] { return done_; }, keeper::Deadline::Never());
 }
 
 }  // namespace quill::wayland

@@ -7,10 +7,11 @@
 // either keeps the value itself or drops it with the program.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
+#include "keeper/deadline.hpp"
 #include "keeper/handoff.hpp"
 
 struct wl_display;
@@ -24,16 +25,15 @@ namespace quill::wayland {
 
 class ClipboardKeeper {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit ClipboardKeeper(keeper::HandOff hand_off);
+    // `keeping`'s views stay valid for the keeper's life.
+    explicit ClipboardKeeper(const keeper::Keeping& keeping) : keeping_(keeping) {}
     ~ClipboardKeeper();
     ClipboardKeeper(const ClipboardKeeper&) = delete;
     ClipboardKeeper& operator=(const ClipboardKeeper&) = delete;
 
     // Connects and sets the selection, giving up at `deadline`; the report
     // for the program.
-    keeper::Report Take(Clock::time_point deadline);
+    keeper::Report Take(keeper::Deadline deadline);
     // Serves the text until another client sets a selection or the
     // compositor goes.
     void Serve();
@@ -48,12 +48,11 @@ private:
     // Dispatches events until `until()` or `deadline`; false on an error or
     // at the deadline.
     template <typename Until>
-    bool DispatchUntil(Until until, Clock::time_point deadline);
-    bool Roundtrip(Clock::time_point deadline);
-    std::optional<std::string> As(const std::string& mime_type) const;
+    bool DispatchUntil(Until until, keeper::Deadline deadline);
+    bool Roundtrip(keeper::Deadline deadline);
+    std::optional<std::string_view> As(std::string_view mime_type) const;
 
-    keeper::HandOff hand_off_;
-    std::optional<std::string> latin1_;
+    keeper::Keeping keeping_;
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     wl_seat* seat_ = nullptr;

@@ -14,8 +14,8 @@ void Find(void* library, const char* name, Function& function) {
 }  // namespace
 
 bool LoadedClient::complete() const {
-    return marshal_flags && get_version && add_listener && destroy && create_wrapper && wrapper_destroy &&
-           set_queue && create_queue && queue_destroy && roundtrip_queue && registry_interface;
+    return marshal_flags && get_version && add_listener && destroy && create_wrapper && wrapper_destroy && set_queue &&
+           create_queue && queue_destroy && roundtrip_queue && registry_interface;
 }
 
 const LoadedClient& Client() {

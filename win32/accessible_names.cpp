@@ -31,8 +31,7 @@ struct AccessibilityApi {
 private:
     template <typename Function>
     static void Find(HMODULE module, const char* name, Function& function) {
-        function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                          : nullptr;
+        function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
     }
 
     static const AccessibilityApi* Load() {
@@ -142,8 +141,7 @@ public:
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
         return standard_->accSelect(flags, child);
     }
-    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
-                                          VARIANT child) override {
+    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
         return standard_->accLocation(left, top, width, height, child);
     }
     HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
@@ -176,10 +174,9 @@ private:
 // WM_GETOBJECT answer covers it there. Best effort, once per box.
 void Annotate(HWND box, const std::wstring& name, const AccessibilityApi& api) {
     IAccPropServices* services = nullptr;
-    if (SUCCEEDED(api.co_create_instance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IAccPropServices, reinterpret_cast<void**>(&services)))) {
-        services->SetHwndPropStr(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
-                                 name.c_str());
+    if (SUCCEEDED(api.co_create_instance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                         reinterpret_cast<void**>(&services)))) {
+        services->SetHwndPropStr(box, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name.c_str());
         services->Release();
     }
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "form/clipboard_writer.hpp"
 #include "form/controls.hpp"
+#include "form/windows_clipboard.hpp"
 #include "win32/windows_api.hpp"
 
 namespace quill::win32 {

@@ -6,9 +6,7 @@
 
 namespace quill::win32 {
 
-ComDlgColorDialog::ComDlgColorDialog(HWND owner) : owner_(owner) {
-    custom_colors_.fill(RGB(255, 255, 255));
-}
+ComDlgColorDialog::ComDlgColorDialog(HWND owner) : owner_(owner) { custom_colors_.fill(RGB(255, 255, 255)); }
 
 ComDlgColorDialog::~ComDlgColorDialog() {
     if (comdlg32_) FreeLibrary(comdlg32_);
@@ -21,8 +19,8 @@ void ComDlgColorDialog::ShowColor() {
             comdlg32_ = LoadSystemLibrary(L"comdlg32.dll");
             if (!comdlg32_) RaiseLastError("Loading the colour dialog");
         }
-        const auto choose_color = reinterpret_cast<ChooseColorFn>(
-            reinterpret_cast<void*>(GetProcAddress(comdlg32_, "ChooseColorW")));
+        const auto choose_color =
+            reinterpret_cast<ChooseColorFn>(reinterpret_cast<void*>(GetProcAddress(comdlg32_, "ChooseColorW")));
         const auto extended_error = reinterpret_cast<ExtendedErrorFn>(
             reinterpret_cast<void*>(GetProcAddress(comdlg32_, "CommDlgExtendedError")));
         if (!choose_color || !extended_error) RaiseLastError("Loading the colour dialog");

@@ -67,8 +67,8 @@ LRESULT CALLBACK SwatchWindow::Procedure(HWND window, UINT message, WPARAM wpara
             RECT rect{};
             GetClientRect(window, &rect);
             const LONG_PTR fill = GetWindowLongPtrW(window, 0);
-            const COLORREF inside = (fill & kHasFill) ? static_cast<COLORREF>(fill & 0x00FFFFFF)
-                                                      : GetSysColor(COLOR_BTNFACE);
+            const COLORREF inside =
+                (fill & kHasFill) ? static_cast<COLORREF>(fill & 0x00FFFFFF) : GetSysColor(COLOR_BTNFACE);
             // A border one pixel thick per 96 DPI, in the window-text colour.
             const int border = static_cast<int>((DpiForWindow(window) + 48) / 96);
             HGDIOBJ old_brush = SelectObject(dc, GetStockObject(DC_BRUSH));

@@ -17,9 +17,9 @@ struct DllSearchApi {
 };
 
 enum class DllSearch {
-    SystemFolderOnly,       // every later load searches the system folder only
-    WithoutCurrentFolder,   // fallback: the current folder is out of the search
-    Unrestricted,           // neither call was available or succeeded
+    SystemFolderOnly,      // every later load searches the system folder only
+    WithoutCurrentFolder,  // fallback: the current folder is out of the search
+    Unrestricted,          // neither call was available or succeeded
 };
 
 // The running system's entry points, looked up by name so that the program

@@ -19,8 +19,8 @@ int FormWindow::Run(HINSTANCE instance, int show_command) {
     try {
         RegisterClass(instance);
         SwatchWindow::RegisterClass(instance);
-        if (!CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
-                             nullptr, instance, &self)) {
+        if (!CreateWindowExW(kExStyle, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr,
+                             instance, &self)) {
             if (self.create_failure_) throw *self.create_failure_;
             RaiseLastError("Creating the window");
         }
@@ -49,11 +49,11 @@ void FormWindow::RegisterClass(HINSTANCE instance) {
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &FormWindow::Procedure;
     window_class.hInstance = instance;
-    window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
-                                                       LR_DEFAULTSIZE | LR_SHARED));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = kClassName;
@@ -155,8 +155,8 @@ void FormWindow::OnCreate() {
     for (std::size_t i = 0; i < kLabelledBoxes.size(); ++i) {
         accessible_names_[i].Attach(Control(kLabelledBoxes[i].box), Placement(kLabelledBoxes[i].label).text);
     }
-    form_.emplace(frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_,
-                                           *clipboard_});
+    form_.emplace(
+        frmQuillantern::Controls{*sh_, *cmDlg_, *txtColor_, *txtRed_, *txtGreen_, *txtBlue_, *txtHexa_, *clipboard_});
 }
 
 void FormWindow::CreateControls() {
@@ -187,20 +187,20 @@ void FormWindow::CreateControls() {
                 break;
         }
         // Placed properly by ApplyDpi once the window's DPI is known.
-        controls_[i] = CreateWindowExW(ex_style, window_class, placement.text ? placement.text : L"", style, 0, 0,
-                                       0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)),
-                                       instance, nullptr);
+        controls_[i] =
+            CreateWindowExW(ex_style, window_class, placement.text ? placement.text : L"", style, 0, 0, 0, 0, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)), instance, nullptr);
         if (!controls_[i]) RaiseLastError("Creating the window's controls");
     }
 }
 
 HWND FormWindow::Control(ControlId id) const { return controls_[ControlIndex(id)]; }
 
-UINT FormWindow::LayoutDpiForTexts(HFONT font, UINT dpi) const {
+std::optional<FormWindow::TextNeeds> FormWindow::MeasureTexts(HFONT font) const {
     HDC dc = GetDC(window_);
     if (!dc || !font) {
         if (dc) ReleaseDC(window_, dc);
-        return dpi;
+        return std::nullopt;
     }
     const HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW metrics{};
@@ -208,32 +208,24 @@ UINT FormWindow::LayoutDpiForTexts(HFONT font, UINT dpi) const {
     // A push button draws its text inside its 3-D edge and the focus
     // rectangle, with two pixels to spare on each side.
     const int button_margin = 2 * (GetSystemMetrics(SM_CXEDGE) + 3);
-    std::array<SIZE, kControls.size()> needed{};
+    TextNeeds needed{};
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const ControlPlacement& placement = kControls[i];
         if (placement.kind != ControlKind::Label && placement.kind != ControlKind::Button) continue;
         SIZE text{};
         GetTextExtentPoint32W(dc, placement.text, static_cast<int>(wcslen(placement.text)), &text);
         const int margin = placement.kind == ControlKind::Button ? button_margin : 0;
-        needed[i] = SIZE{text.cx + margin, metrics.tmHeight + margin};
+        needed[i] = PixelSize{text.cx + margin, metrics.tmHeight + margin};
     }
     SelectObject(dc, old);
     ReleaseDC(window_, dc);
-    const auto fits = [&needed](UINT layout_dpi) {
-        for (std::size_t i = 0; i < kControls.size(); ++i) {
-            const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi));
-            if (needed[i].cx > r.width() || needed[i].cy > r.height()) return false;
-        }
-        return true;
-    };
-    UINT layout_dpi = dpi;
-    while (layout_dpi < 4 * dpi && !fits(layout_dpi)) ++layout_dpi;
-    return layout_dpi;
+    return needed;
 }
 
 void FormWindow::ApplyDpi(UINT dpi) {
     UniqueFont font = CreateDialogFont(dpi);
-    layout_dpi_ = LayoutDpiForTexts(font.get(), dpi);
+    const std::optional<TextNeeds> needed = MeasureTexts(font.get());
+    layout_dpi_ = needed ? static_cast<UINT>(LayoutDpiForTexts(*needed, static_cast<int>(dpi))) : dpi;
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const PixelRect r = ToPixels(kControls[i], static_cast<int>(layout_dpi_));
         SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width(), r.height(),
@@ -254,8 +246,7 @@ void FormWindow::PlaceWithClientSize(UINT dpi, const POINT* top_left) {
     // The frame the system really drew may differ from the computed one (a
     // system without per-monitor frames): correct by what is measured.
     RECT actual{};
-    if (GetClientRect(window_, &actual) &&
-        (actual.right != client.width() || actual.bottom != client.height())) {
+    if (GetClientRect(window_, &actual) && (actual.right != client.width() || actual.bottom != client.height())) {
         size.cx += client.width() - actual.right;
         size.cy += client.height() - actual.bottom;
         SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/form.hpp"
 #include "form/layout.hpp"
 #include "win32/accessible_names.hpp"
@@ -55,9 +55,11 @@ private:
     // or as at a higher DPI where a label's or button's text would not fit
     // in that font (the window grows; no text is clipped).
     void ApplyDpi(UINT dpi);
-    // The smallest layout DPI from dpi up at which every label and button
-    // shows its whole text on one line in font.
-    UINT LayoutDpiForTexts(HFONT font, UINT dpi) const;
+    // What each label's and button's text needs to show whole on one line
+    // in font (form/layout.hpp's LayoutDpiForTexts finds the layout for
+    // it); nothing without a font or a device context to measure in.
+    using TextNeeds = std::array<PixelSize, kControls.size()>;
+    std::optional<TextNeeds> MeasureTexts(HFONT font) const;
     // Sizes the frame so that the client area is 4800 x 2760 twips at the
     // layout DPI, its frame that of dpi, then moves it to top_left, or
     // centres it on the screen when null.

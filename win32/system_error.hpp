@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill::win32 {
 

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "x11/xcb_helpers.hpp"
 
@@ -13,19 +12,10 @@ namespace quill::x11 {
 
 namespace {
 
-using std::chrono::milliseconds;
-using Clock = ClipboardKeeper::Clock;
-
 constexpr std::array<const char*, ClipboardKeeper::kAtomCount> kAtomNames = {
-    "CLIPBOARD", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR", "UTF8_STRING", "TEXT",
-    "text/plain;charset=utf-8", "text/plain", "CLIPBOARD_MANAGER", "SAVE_TARGETS", "_QUILLANTERN_KEEPER"};
-
-// Milliseconds to `deadline` for poll(), none (-1) without one.
-int PollTimeout(std::optional<Clock::time_point> deadline) {
-    if (!deadline) return -1;
-    const auto left = std::chrono::duration_cast<milliseconds>(*deadline - Clock::now()).count();
-    return static_cast<int>(left > 0 ? left : 0);
-}
+    "CLIPBOARD",  "TARGETS",           "MULTIPLE",     "TIMESTAMP",
+    "ATOM_PAIR",  "UTF8_STRING",       "TEXT",         "text/plain;charset=utf-8",
+    "text/plain", "CLIPBOARD_MANAGER", "SAVE_TARGETS", "_QUILLANTERN_KEEPER"};
 
 // X server times wrap around after 49.7 days: `a` is before `b` when it is
 // less than half the range behind it.
@@ -33,16 +23,13 @@ bool Before(xcb_timestamp_t a, xcb_timestamp_t b) { return static_cast<std::int3
 
 }  // namespace
 
-ClipboardKeeper::ClipboardKeeper(keeper::HandOff hand_off)
-    : hand_off_(std::move(hand_off)), latin1_(keeper::Latin1FromUtf8(hand_off_.text)) {}
-
 ClipboardKeeper::~ClipboardKeeper() {
     if (connection_) xcb_disconnect(connection_);
 }
 
 bool ClipboardKeeper::Connect() {
     int screen_number = 0;
-    connection_ = xcb_connect(hand_off_.display.empty() ? nullptr : hand_off_.display.c_str(), &screen_number);
+    connection_ = xcb_connect(keeping_.display, &screen_number);
     if (xcb_connection_has_error(connection_)) return false;
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
     for (int i = 0; i < screen_number && screens.rem; ++i) xcb_screen_next(&screens);
@@ -50,8 +37,8 @@ bool ClipboardKeeper::Connect() {
 
     std::array<xcb_intern_atom_cookie_t, kAtomCount> cookies{};
     for (std::size_t i = 0; i < kAtomCount; ++i) {
-        cookies[i] = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames[i])),
-                                     kAtomNames[i]);
+        cookies[i] =
+            xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(kAtomNames[i])), kAtomNames[i]);
     }
     for (std::size_t i = 0; i < kAtomCount; ++i) {
         auto reply = Own(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
@@ -70,16 +57,15 @@ bool ClipboardKeeper::Connect() {
 
 // The server's time now: a zero-length append to a property of our window
 // comes back as a PropertyNotify stamped with it.
-std::optional<xcb_timestamp_t> ClipboardKeeper::ServerTime(Clock::time_point deadline) {
-    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, atoms_[kProperty], XCB_ATOM_STRING, 8, 0,
-                        nullptr);
+std::optional<xcb_timestamp_t> ClipboardKeeper::ServerTime(keeper::Deadline deadline) {
+    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, atoms_[kProperty], XCB_ATOM_STRING, 8, 0, nullptr);
     if (xcb_flush(connection_) <= 0) return std::nullopt;
     for (;;) {
         const auto event = Own(xcb_poll_for_event(connection_));
         if (!event) {
-            if (xcb_connection_has_error(connection_) || Clock::now() >= deadline) return std::nullopt;
+            if (xcb_connection_has_error(connection_) || deadline.Passed()) return std::nullopt;
             pollfd poll_fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
-            if (::poll(&poll_fd, 1, PollTimeout(deadline)) < 0 && errno != EINTR) return std::nullopt;
+            if (::poll(&poll_fd, 1, deadline.PollTimeout()) < 0 && errno != EINTR) return std::nullopt;
             continue;
         }
         if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
@@ -90,7 +76,7 @@ std::optional<xcb_timestamp_t> ClipboardKeeper::ServerTime(Clock::time_point dea
     }
 }
 
-keeper::Report ClipboardKeeper::Take(Clock::time_point deadline) {
+keeper::Report ClipboardKeeper::Take(keeper::Deadline deadline) {
     using keeper::Report;
     if (!Connect()) return Report::Failed;
     const std::optional<xcb_timestamp_t> now = ServerTime(deadline);
@@ -98,7 +84,7 @@ keeper::Report ClipboardKeeper::Take(Clock::time_point deadline) {
     // With the server grabbed, no client can take CLIPBOARD between the look
     // and the take; the program's window owns it until the keeper does.
     xcb_grab_server(connection_);
-    const bool still = SelectionOwner(connection_, atoms_[kClipboard]) == hand_off_.owner;
+    const bool still = SelectionOwner(connection_, atoms_[kClipboard]) == keeping_.owner;
     if (still) xcb_set_selection_owner(connection_, window_, atoms_[kClipboard], *now);
     xcb_ungrab_server(connection_);
     if (xcb_connection_has_error(connection_)) return Report::Failed;
@@ -119,19 +105,19 @@ void ClipboardKeeper::Serve() {
         xcb_convert_selection(connection_, window_, atoms_[kManager], atoms_[kSaveTargets], atoms_[kProperty],
                               owned_since_);
     }
-    while (!Done() && Handle(std::nullopt)) {
+    while (!Done() && Handle()) {
     }
 }
 
 bool ClipboardKeeper::Done() const { return lost_ || manager_saved_ || xcb_connection_has_error(connection_); }
 
-bool ClipboardKeeper::Handle(std::optional<Clock::time_point> deadline) {
+bool ClipboardKeeper::Handle() {
     if (xcb_flush(connection_) <= 0) return false;
     auto event = Own(xcb_poll_for_event(connection_));
     if (!event) {
         if (xcb_connection_has_error(connection_)) return false;
         pollfd poll_fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
-        if (::poll(&poll_fd, 1, PollTimeout(deadline)) < 0 && errno != EINTR) return false;
+        if (::poll(&poll_fd, 1, keeper::Deadline::Never().PollTimeout()) < 0 && errno != EINTR) return false;
         event = Own(xcb_poll_for_event(connection_));
         if (!event) return !xcb_connection_has_error(connection_);
     }
@@ -164,8 +150,8 @@ void ClipboardKeeper::HandleEvent(const xcb_generic_event_t& event) {
     }
 }
 
-bool ClipboardKeeper::ChangeProperty(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type,
-                                     std::uint8_t format, std::uint32_t count, const void* data) {
+bool ClipboardKeeper::ChangeProperty(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type, std::uint8_t format,
+                                     std::uint32_t count, const void* data) {
     const std::uint64_t bytes = std::uint64_t{count} * (format / 8);
     // One request, no incremental transfer: the text is a few digits, and a
     // hand-off is at most keeper::kMaxText.
@@ -175,15 +161,14 @@ bool ClipboardKeeper::ChangeProperty(xcb_window_t requestor, xcb_atom_t property
 }
 
 bool ClipboardKeeper::Convert(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property) {
-    const std::string& text = hand_off_.text;
+    const std::string_view text = keeping_.text;
+    const std::optional<std::string_view>& latin1 = keeping_.latin1;
     const auto size = static_cast<std::uint32_t>(text.size());
     if (target == atoms_[kTargets]) {
-        std::vector<xcb_atom_t> targets = {atoms_[kTargets],  atoms_[kMultiple], atoms_[kTimestamp],
-                                           atoms_[kUtf8String], atoms_[kText],   atoms_[kMimeUtf8],
-                                           atoms_[kMimePlain]};
-        if (latin1_) targets.push_back(XCB_ATOM_STRING);
-        return ChangeProperty(requestor, property, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(targets.size()),
-                              targets.data());
+        const std::array<xcb_atom_t, 8> targets = {atoms_[kTargets],    atoms_[kMultiple], atoms_[kTimestamp],
+                                                   atoms_[kUtf8String], atoms_[kText],     atoms_[kMimeUtf8],
+                                                   atoms_[kMimePlain],  XCB_ATOM_STRING};
+        return ChangeProperty(requestor, property, XCB_ATOM_ATOM, 32, latin1 ? 8 : 7, targets.data());
     }
     if (target == atoms_[kTimestamp]) {
         return ChangeProperty(requestor, property, XCB_ATOM_INTEGER, 32, 1, &owned_since_);
@@ -193,11 +178,12 @@ bool ClipboardKeeper::Convert(xcb_window_t requestor, xcb_atom_t target, xcb_ato
     }
     if (target == XCB_ATOM_STRING || target == atoms_[kText]) {
         // TEXT in the plainest encoding that holds it.
-        if (latin1_) {
-            return ChangeProperty(requestor, property, XCB_ATOM_STRING, 8,
-                                  static_cast<std::uint32_t>(latin1_->size()), latin1_->data());
+        if (latin1) {
+            return ChangeProperty(requestor, property, XCB_ATOM_STRING, 8, static_cast<std::uint32_t>(latin1->size()),
+                                  latin1->data());
         }
-        if (target == atoms_[kText]) return ChangeProperty(requestor, property, atoms_[kUtf8String], 8, size, text.data());
+        if (target == atoms_[kText])
+            return ChangeProperty(requestor, property, atoms_[kUtf8String], 8, size, text.data());
     }
     return false;
 }
@@ -212,32 +198,32 @@ bool ClipboardKeeper::ConvertMultiple(xcb_window_t requestor, xcb_atom_t propert
         (reply->type != atoms_[kAtomPair] && reply->type != XCB_ATOM_ATOM)) {
         return false;
     }
-    const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
-    std::vector<xcb_atom_t> pairs(values, values + (xcb_get_property_value_length(reply.get()) / 4) / 2 * 2);
-    if (pairs.empty()) return false;
-    for (std::size_t i = 0; i < pairs.size(); i += 2) {
+    // The pairs are marked in the reply itself, and written back from it.
+    auto* pairs = static_cast<xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    const auto count = static_cast<std::uint32_t>(xcb_get_property_value_length(reply.get()) / 4 / 2 * 2);
+    if (count == 0) return false;
+    for (std::uint32_t i = 0; i < count; i += 2) {
         const xcb_atom_t target = pairs[i];
         const xcb_atom_t into = pairs[i + 1];
         if (into == XCB_NONE || target == atoms_[kMultiple] || !Convert(requestor, target, into)) {
             pairs[i + 1] = XCB_NONE;
         }
     }
-    return ChangeProperty(requestor, property, reply->type, 32, static_cast<std::uint32_t>(pairs.size()),
-                          pairs.data());
+    return ChangeProperty(requestor, property, reply->type, 32, count, pairs);
 }
 
 void ClipboardKeeper::Answer(const xcb_selection_request_event_t& request) {
     // Obsolete clients name no property: the target is the property then
     // (but never for MULTIPLE, whose list is in the property).
     const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
-    bool answered = false;
     // Refused: another selection, CLIPBOARD while we do not own it, and a
     // request made before we owned it (it was meant for the one before us).
-    if (request.selection != atoms_[kClipboard] || !owned_ || request.owner != window_ ||
-        (request.time != XCB_CURRENT_TIME && Before(request.time, owned_since_))) {
-    } else if (request.target == atoms_[kMultiple]) {
+    const bool ours = request.selection == atoms_[kClipboard] && owned_ && request.owner == window_ &&
+                      (request.time == XCB_CURRENT_TIME || !Before(request.time, owned_since_));
+    bool answered = false;
+    if (ours && request.target == atoms_[kMultiple]) {
         answered = request.property != XCB_NONE && ConvertMultiple(request.requestor, request.property);
-    } else {
+    } else if (ours) {
         answered = Convert(request.requestor, request.target, property);
     }
     xcb_selection_notify_event_t notify{};

@@ -9,41 +9,50 @@
 #include <xcb/xcb.h>
 
 #include <array>
-#include <chrono>
+#include <cstdint>
 #include <optional>
-#include <string>
 
+#include "keeper/deadline.hpp"
 #include "keeper/handoff.hpp"
 
 namespace quill::x11 {
 
 class ClipboardKeeper {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit ClipboardKeeper(keeper::HandOff hand_off);
+    // `keeping`'s views stay valid for the keeper's life.
+    explicit ClipboardKeeper(const keeper::Keeping& keeping) : keeping_(keeping) {}
     ~ClipboardKeeper();
     ClipboardKeeper(const ClipboardKeeper&) = delete;
     ClipboardKeeper& operator=(const ClipboardKeeper&) = delete;
 
     // Connects and takes CLIPBOARD from the program's window, giving up at
     // `deadline`; the report for the program.
-    keeper::Report Take(Clock::time_point deadline);
+    keeper::Report Take(keeper::Deadline deadline);
     // Serves requests until another client owns CLIPBOARD, a clipboard
     // manager has saved the text, or the connection is lost.
     void Serve();
 
     enum Atom : std::size_t {
-        kClipboard, kTargets, kMultiple, kTimestamp, kAtomPair, kUtf8String, kText, kMimeUtf8, kMimePlain,
-        kManager, kSaveTargets, kProperty, kAtomCount
+        kClipboard,
+        kTargets,
+        kMultiple,
+        kTimestamp,
+        kAtomPair,
+        kUtf8String,
+        kText,
+        kMimeUtf8,
+        kMimePlain,
+        kManager,
+        kSaveTargets,
+        kProperty,
+        kAtomCount
     };
 
 private:
     bool Connect();
-    std::optional<xcb_timestamp_t> ServerTime(Clock::time_point deadline);
-    // Waits for one event until `deadline` (none: no limit) and handles it;
-    // false once the keeper should end.
-    bool Handle(std::optional<Clock::time_point> deadline);
+    std::optional<xcb_timestamp_t> ServerTime(keeper::Deadline deadline);
+    // Waits for one event and handles it; false once the keeper should end.
+    bool Handle();
     void HandleEvent(const xcb_generic_event_t& event);
     void Answer(const xcb_selection_request_event_t& request);
     // Converts the selection to `target` into `property` of `requestor`;
@@ -54,8 +63,7 @@ private:
                         std::uint32_t count, const void* data);
     bool Done() const;
 
-    keeper::HandOff hand_off_;
-    std::optional<std::string> latin1_;
+    keeper::Keeping keeping_;
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t window_ = XCB_NONE;
     std::array<xcb_atom_t, kAtomCount> atoms_{};

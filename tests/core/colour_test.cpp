@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
+#include "base/failure.hpp"
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
 
 namespace quill {
 namespace {
@@ -25,13 +25,13 @@ TEST(ColourConversion, SplitsChannelsAndFormsHtmlCode) {
     const Split cases[] = {
         {0, 0, 0, 0, "000000"},
         {16777215, 255, 255, 255, "FFFFFF"},
-        {33023, 255, 128, 0, "FF8000"},       // orange
-        {16711680, 0, 0, 255, "0000FF"},      // pure blue: packed BGR, code in RGB
-        {255, 255, 0, 0, "FF0000"},           // pure red
+        {33023, 255, 128, 0, "FF8000"},   // orange
+        {16711680, 0, 0, 255, "0000FF"},  // pure blue: packed BGR, code in RGB
+        {255, 255, 0, 0, "FF0000"},       // pure red
         {0x00123456, 0x56, 0x34, 0x12, "563412"},
-        {16777216, 0, 0, 0, "000000"},        // bits above 23 dropped
+        {16777216, 0, 0, 0, "000000"},  // bits above 23 dropped
         {0x7FFFFFFF, 255, 255, 255, "FFFFFF"},
-        {-1, -1, 0, 0, "FF0000"},             // truncating remainder, not a mask
+        {-1, -1, 0, 0, "FF0000"},  // truncating remainder, not a mask
         {-256, 0, -1, 0, "FFFF00"},
         {-65536, 0, 0, -1, "FFFFFF"},
         {kMin, 0, 0, 0, "000000"},
@@ -47,8 +47,9 @@ TEST(ColourConversion, SplitsChannelsAndFormsHtmlCode) {
         EXPECT_EQ(color, c.color) << "the colour argument is only read";
         EXPECT_EQ(RGB_to_Hexa(r, g, b), c.hex) << "colour " << c.color;
         if (c.color >= 0 && c.color <= 0xFFFFFF) {  // a toolkit's channels pack back the same
-            EXPECT_EQ(PackColor(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                                static_cast<std::uint8_t>(b)), c.color);
+            EXPECT_EQ(
+                PackColor(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)),
+                c.color);
         }
     }
 }
@@ -111,12 +112,12 @@ void ExpectParseFailure(const std::string& text, std::uint32_t number) {
 }
 
 TEST(DecimalText, RejectsEverythingButCanonicalDecimal) {
-    for (const char* text : {"", " ", "-", "+1", " 1", "1 ", "1\n", "0x10", "1,000", "1.000", "1.5", "1e3",
-                             "abc", "12a", "--1", "-0", "00", "007", "-01", "\xEF\xBC\x91" /* fullwidth 1 */}) {
+    for (const char* text : {"",    " ",   "-",   "+1",  " 1", "1 ", "1\n", "0x10", "1,000",       "1.000", "1.5",
+                             "1e3", "abc", "12a", "--1", "-0", "00", "007", "-01",  "\xEF\xBC\x91" /* fullwidth 1 */}) {
         ExpectParseFailure(text, kErrorTypeMismatch);
     }
     // An embedded terminator must not cut the text short.
-    ExpectParseFailure(std::string("12\0" "3", 4), kErrorTypeMismatch);
+    ExpectParseFailure(std::string{'1', '2', '\0', '3'}, kErrorTypeMismatch);
 }
 
 TEST(DecimalText, RejectsNumbersOutsideThirtyTwoBitsAsOverflow) {

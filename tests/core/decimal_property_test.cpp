@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
+#include "base/failure.hpp"
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
 
 namespace quill {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/failure_report.hpp"
 #include "form/form.hpp"
 

@@ -47,7 +47,7 @@ def stop(pids):
 
 
 def start_keeper(helper, kind, text, owner=0, seconds=30):
-    """quillantern-clipboard started as the program starts it, the hand-off
+    """A keeper (quillantern-clipboard-x11 or -wayland) started as the program starts it, the hand-off
     ("x" for X11 from the window `owner`, "w" for Wayland) on descriptor 3.
     Returns the process and its one-byte report."""
     import socket

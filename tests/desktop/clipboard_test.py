@@ -1,7 +1,7 @@
 """The copied value outlives the window, as a user meets it: pick orange,
 copy, close the window through the window manager (or the compositor),
 paste elsewhere. The program itself ends with 0; its keeper,
-quillantern-clipboard, serves the value until another client copies, or,
+quillantern-clipboard-x11 or -wayland, serves the value until another client copies, or,
 where a clipboard manager saves it, hands it over and ends.
 
   tools/desktop-run.sh --wm openbox /usr/bin/python3 tests/desktop/clipboard_test.py x11 EXE [REPORT.xml]
@@ -26,13 +26,13 @@ ORANGE = "33023"
 HANG = 30  # seconds
 
 
-def keeper(exe):
-    return os.path.join(os.path.dirname(os.path.realpath(exe)), "quillantern-clipboard")
+def keeper(exe, protocol="x11"):
+    return os.path.join(os.path.dirname(os.path.realpath(exe)), f"quillantern-clipboard-{protocol}")
 
 
 def left(exe):
-    """The program's processes, its keeper's included."""
-    return clipboard_peers.processes(exe, keeper(exe))
+    """The program's processes, its keepers' included."""
+    return clipboard_peers.processes(exe, keeper(exe, "x11"), keeper(exe, "wayland"))
 
 
 def nothing_left(exe, why):
@@ -276,7 +276,7 @@ def kde_copy_close_paste(exe):
 
 # --- Wayland without data control (weston keeps nothing itself) -----------------
 def weston_no_keeper(exe):
-    keeper_process, report = clipboard_peers.start_keeper(keeper(exe), "w", ORANGE, seconds=HANG)
+    keeper_process, report = clipboard_peers.start_keeper(keeper(exe, "wayland"), "w", ORANGE, seconds=HANG)
     code = keeper_process.wait(timeout=HANG)
     assert (report, code) == (b"n", 0), f"report {report!r}, exit code {code}: a keeper without data control"
 

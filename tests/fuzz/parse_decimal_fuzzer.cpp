@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.hpp"
 #include "colour/colour.hpp"
-#include "colour/failure.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

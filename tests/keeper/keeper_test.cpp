@@ -1,5 +1,5 @@
 // The clipboard keeper as other X11 clients meet it: the hand-off, where the
-// program finds the helper, and the built quillantern-clipboard on the
+// program finds the helpers, and the built quillantern-clipboard-x11 on the
 // test's X server answering requests by the ICCCM.
 #include <gtest/gtest.h>
 
@@ -30,7 +30,8 @@ TEST(KeeperHandOff, MessagesRoundTripAndAnythingElseIsRefused) {
     const HandOff x11{Kind::X11, 0x00a00001, ":7", "33023"};
     const HandOff wayland{Kind::Wayland, 0, "", "line one\nline two"};
     for (const HandOff& hand_off : {x11, wayland}) {
-        const auto decoded = DecodeHandOff(EncodeHandOff(hand_off).value());
+        const std::string message = EncodeHandOff(hand_off).value();
+        const auto decoded = DecodeHandOff(message);
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->kind, hand_off.kind);
         EXPECT_EQ(decoded->owner, hand_off.owner);
@@ -40,8 +41,7 @@ TEST(KeeperHandOff, MessagesRoundTripAndAnythingElseIsRefused) {
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, "a\nb", "1"}));
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, std::string(kMaxDisplayName + 1, 'd'), "1"}));
     EXPECT_FALSE(EncodeHandOff({Kind::X11, 1, "", std::string(kMaxText + 1, '1')}));
-    for (const char* bad : {"", "x0000000", "q00000001\n\n1", "x0000000g\n\n1", "x00000001 :0\n1",
-                            "x00000001\n:0"}) {
+    for (const char* bad : {"", "x0000000", "q00000001\n\n1", "x0000000g\n\n1", "x00000001 :0\n1", "x00000001\n:0"}) {
         EXPECT_FALSE(DecodeHandOff(bad)) << bad;
     }
 }
@@ -56,15 +56,18 @@ TEST(KeeperPath, InstalledBelowLibexecElseBesideTheProgramNeverElsewhere) {
         fs::permissions(file, executable ? fs::perms::owner_all : fs::perms::owner_read);
     };
     make(root / "bin/quillantern", true);
-    EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string()));
-    EXPECT_FALSE(KeeperPath("quillantern"));  // no folder: never a $PATH search
-    make(root / "bin" / kKeeperName, false);
-    EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string())) << "not executable";
-    make(root / "bin" / kKeeperName, true);
-    EXPECT_EQ(KeeperPath((root / "bin/quillantern").string()), (root / "bin" / kKeeperName).string());
-    make(root / "libexec/quillantern" / kKeeperName, true);
-    EXPECT_EQ(KeeperPath((root / "bin/quillantern").string()),
-              (root / "bin/../libexec/quillantern" / kKeeperName).string());
+    for (const Kind kind : {Kind::X11, Kind::Wayland}) {
+        const std::string name = KeeperName(kind);
+        EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string(), kind));
+        EXPECT_FALSE(KeeperPath("quillantern", kind));  // no folder: never a $PATH search
+        make(root / "bin" / name, false);
+        EXPECT_FALSE(KeeperPath((root / "bin/quillantern").string(), kind)) << "not executable";
+        make(root / "bin" / name, true);
+        EXPECT_EQ(KeeperPath((root / "bin/quillantern").string(), kind), (root / "bin" / name).string());
+        make(root / "libexec/quillantern" / name, true);
+        EXPECT_EQ(KeeperPath((root / "bin/quillantern").string(), kind),
+                  (root / "bin/../libexec/quillantern" / name).string());
+    }
     fs::remove_all(root);
 }
 
@@ -102,9 +105,9 @@ protected:
         const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_create_window(c_, 0, window_, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                           XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-        for (const char* name : {"CLIPBOARD", "PRIMARY", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR",
-                                 "UTF8_STRING", "STRING", "TEXT", "text/plain", "text/plain;charset=utf-8",
-                                 "image/png", "INTEGER", "ATOM", "P1", "P2", "P3", "PAIRS"}) {
+        for (const char* name :
+             {"CLIPBOARD", "PRIMARY", "TARGETS", "MULTIPLE", "TIMESTAMP", "ATOM_PAIR", "UTF8_STRING", "STRING", "TEXT",
+              "text/plain", "text/plain;charset=utf-8", "image/png", "INTEGER", "ATOM", "P1", "P2", "P3", "PAIRS"}) {
             atoms_[name] = x11::InternAtom(c_, name);
         }
     }
@@ -219,7 +222,7 @@ std::string Atoms(std::initializer_list<xcb_atom_t> atoms) {
 TEST_F(X11Keeper, AnswersEachRequestTheIcccmWayAndEndsWhenAnotherClientCopies) {
     const xcb_timestamp_t before = Now();
     ::usleep(20 * 1000);  // the server's clock moves on by then (milliseconds)
-    ASSERT_EQ(HandOver("33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("33023").outcome, Report::Kept);
     EXPECT_NE(x11::SelectionOwner(c_, A("CLIPBOARD")), window_);
     const struct {
         const char* target;
@@ -273,21 +276,21 @@ TEST_F(X11Keeper, AnswersEachRequestTheIcccmWayAndEndsWhenAnotherClientCopies) {
 }
 
 TEST_F(X11Keeper, MultipleConvertsEachPairAndMarksTheOnesItRefuses) {
-    ASSERT_EQ(HandOver("ÿ 33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("ÿ 33023").outcome, Report::Kept);
     const std::string pairs = Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), A("P2"), A("STRING"), A("P3"),
                                      A("MULTIPLE"), A("P2"), A("TEXT"), XCB_NONE});
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, A("PAIRS"), A("ATOM_PAIR"), 32, 10, pairs.data());
     const Converted got = Convert(A("MULTIPLE"), A("PAIRS"), XCB_CURRENT_TIME);
     ASSERT_TRUE(got.answered);
     EXPECT_EQ(got.type, A("ATOM_PAIR"));
-    EXPECT_EQ(got.data, Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), XCB_NONE, A("STRING"), A("P3"),
-                               A("MULTIPLE"), XCB_NONE, A("TEXT"), XCB_NONE}));
+    EXPECT_EQ(got.data, Atoms({A("UTF8_STRING"), A("P1"), A("image/png"), XCB_NONE, A("STRING"), A("P3"), A("MULTIPLE"),
+                               XCB_NONE, A("TEXT"), XCB_NONE}));
     EXPECT_EQ(Property(A("P1")), std::make_pair(A("UTF8_STRING"), std::string("ÿ 33023")));
     EXPECT_EQ(Property(A("P3")), std::make_pair(A("STRING"), std::string("\xff 33023")));
 }
 
 TEST_F(X11Keeper, OtherSelectionsAreRefusedWithAFullyPaddedEventAndATakenClipboardIsLeftAlone) {
-    ASSERT_EQ(HandOver("33023").outcome, KeeperStart::Kept);
+    ASSERT_EQ(HandOver("33023").outcome, Report::Kept);
     const xcb_window_t keeper_window = x11::SelectionOwner(c_, A("CLIPBOARD"));
     xcb_selection_request_event_t request{};
     request.response_type = XCB_SELECTION_REQUEST;
@@ -315,7 +318,7 @@ TEST_F(X11Keeper, OtherSelectionsAreRefusedWithAFullyPaddedEventAndATakenClipboa
     ASSERT_TRUE(KeeperEnds());
     xcb_set_selection_owner(c_, XCB_NONE, A("CLIPBOARD"), XCB_CURRENT_TIME);
     xcb_flush(c_);
-    EXPECT_EQ(StartKeeper(keeper_, {Kind::X11, window_, "", "1"}, kReportWithin).outcome, KeeperStart::TakenOver);
+    EXPECT_EQ(StartKeeper(keeper_, {Kind::X11, window_, "", "1"}, kReportWithin).outcome, Report::TakenOver);
     EXPECT_EQ(x11::SelectionOwner(c_, A("CLIPBOARD")), static_cast<xcb_window_t>(XCB_NONE));
     EXPECT_TRUE(KeeperEnds());
 }

@@ -58,11 +58,14 @@ TEST(DisplayCheck, TheLineOfAFailedStartSaysWhetherADisplayOrSomethingElseFailed
         {{{true, "qt.qpa.xcb: could not connect to display :9\n"},
           {false, "an informational message"},
           {true, "Could not load the Qt platform plugin \"xcb\" in \"\" even though it was found."}},
-         no_plugin, "cannot open a display: qt.qpa.xcb: could not connect to display :9"},
-        {{}, no_plugin,
+         no_plugin,
+         "cannot open a display: qt.qpa.xcb: could not connect to display :9"},
+        {{},
+         no_plugin,
          "cannot open a display: This application failed to start because no Qt platform plugin could be "
          "initialized. Reinstalling the application may fix this problem."},
-        {{{true, "qt.qpa.xcb: could not connect to display :9"}}, "QWidget: Must construct a QApplication first\nx",
+        {{{true, "qt.qpa.xcb: could not connect to display :9"}},
+         "QWidget: Must construct a QApplication first\nx",
          "Qt could not start: QWidget: Must construct a QApplication first"},
     };
     for (const auto& c : cases) EXPECT_EQ(FatalStartLine(c.said, c.fatal), c.line);

@@ -20,7 +20,7 @@
 
 #include <functional>
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 #include "form/layout.hpp"
 #include "qt/form_widget.hpp"
 
@@ -169,7 +169,8 @@ TEST_F(QtWindow, TypingIntoABoxChangesNothing) {
         EXPECT_EQ(box->text(), before) << id;
         EXPECT_TRUE(box->isReadOnly());
         EXPECT_EQ(box->grab().toImage().pixelColor(box->width() - 4, box->height() / 2),
-                  window.palette().color(QPalette::Button)) << "on the button-face colour";
+                  window.palette().color(QPalette::Button))
+            << "on the button-face colour";
     }
 }
 
@@ -209,9 +210,13 @@ TEST_F(QtWindow, ScreenReadersHearEachBoxByItsLabel) {
         ControlId id;
         const char* name;
         const char* value;
-    } expected[] = {{kIdTxtColor, "Zecimal:", "33023"}, {kIdTxtRed, "Red:", "255"}, {kIdTxtGreen, "Green:", "128"},
-                    {kIdTxtBlue, "Blue:", "0"},          {kIdTxtHexa, "Hexa (HTML):", "FF8000"},
-                    {kIdCommand1, "Selecteaza culoarea..", nullptr}, {kIdCmdCopy, "Copiaza in clipboard", nullptr}};
+    } expected[] = {{kIdTxtColor, "Zecimal:", "33023"},
+                    {kIdTxtRed, "Red:", "255"},
+                    {kIdTxtGreen, "Green:", "128"},
+                    {kIdTxtBlue, "Blue:", "0"},
+                    {kIdTxtHexa, "Hexa (HTML):", "FF8000"},
+                    {kIdCommand1, "Selecteaza culoarea..", nullptr},
+                    {kIdCmdCopy, "Copiaza in clipboard", nullptr}};
     for (const auto& e : expected) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window.Control(e.id));
         ASSERT_NE(accessible, nullptr) << e.id;
@@ -348,7 +353,9 @@ TEST(QtWindowRightToLeft, TheFormStandsAsDrawnAndTheDialogFollowsTheLanguage) {
 // A clipboard that refuses the text, as a failing system clipboard would.
 class RefusingClipboard final : public Clipboard {
 public:
-    void SetText(const std::wstring&) override { throw Failure(kErrorClipboard, "The clipboard did not take the text"); }
+    void SetText(const std::wstring&) override {
+        throw Failure(kErrorClipboard, "The clipboard did not take the text");
+    }
 };
 
 TEST(QtWindowFailure, AFailedCopyIsReportedAndEndsTheProgram) {
@@ -363,8 +370,9 @@ TEST(QtWindowFailure, AFailedCopyIsReportedAndEndsTheProgram) {
         modal->close();
     });
     QTest::keyClick(window.Control(kIdCmdCopy), Qt::Key_Space);
-    EXPECT_EQ(report, "Quillantern|Error 1418: The clipboard did not take the text\n\n"
-                      "Quillantern cannot continue and will now close.");
+    EXPECT_EQ(report,
+              "Quillantern|Error 1418: The clipboard did not take the text\n\n"
+              "Quillantern cannot continue and will now close.");
     EXPECT_EQ(window.ExitCode(), FormWidget::kFailureExitCode);
     EXPECT_FALSE(window.isVisible());
 }

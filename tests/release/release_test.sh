@@ -59,7 +59,8 @@ dpkg-deb -x "$deb" "$x"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' | sort >"$work/files"
 cat >"$work/expected" <<LIST
 /usr/bin/quillantern
-/usr/libexec/quillantern/quillantern-clipboard
+/usr/libexec/quillantern/quillantern-clipboard-wayland
+/usr/libexec/quillantern/quillantern-clipboard-x11
 /usr/share/applications/quillantern.desktop
 $(for size in 16 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${size}x${size}/apps/quillantern.png"; done)
 /usr/share/doc/quillantern/changelog.Debian.gz
@@ -118,8 +119,8 @@ launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|
 check "the metainfo launches the package's desktop entry" test -f "$x/usr/share/applications/$launchable"
 
 # 5. Hardening: the packaged program and the one make builds.
-for program in "$x/usr/bin/quillantern" "$x/usr/libexec/quillantern/quillantern-clipboard" build/native/quillantern \
-               build/native/quillantern-clipboard; do
+for program in "$x/usr/bin/quillantern" "$x"/usr/libexec/quillantern/quillantern-clipboard-{x11,wayland} \
+               build/native/quillantern build/native/quillantern-clipboard-{x11,wayland}; do
     hardening-check --nocfprotection "$program" | tee "$work/hardening"
     check "$program: PIE, stack protector, FORTIFY, full RELRO, BIND_NOW" \
         bash -c "[[ \$(grep -cE '(PIE|Executable|protected|functions|relocations|binding): yes' '$work/hardening') -eq 5 ]]"

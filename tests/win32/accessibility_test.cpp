@@ -57,9 +57,12 @@ TEST(Accessibility, EveryBoxIsNamedByItsOwnLabelAndButtonsByTheirCaptions) {
             const wchar_t* name;
             const wchar_t* value;  // nullptr: a button, which has no value
         } expected[] = {
-            {kIdTxtColor, L"Zecimal:", L"33023"},   {kIdTxtRed, L"Red:", L"255"},
-            {kIdTxtGreen, L"Green:", L"128"},       {kIdTxtBlue, L"Blue:", L"0"},
-            {kIdTxtHexa, L"Hexa (HTML):", L"FF8000"}, {kIdCommand1, L"Selecteaza culoarea..", nullptr},
+            {kIdTxtColor, L"Zecimal:", L"33023"},
+            {kIdTxtRed, L"Red:", L"255"},
+            {kIdTxtGreen, L"Green:", L"128"},
+            {kIdTxtBlue, L"Blue:", L"0"},
+            {kIdTxtHexa, L"Hexa (HTML):", L"FF8000"},
+            {kIdCommand1, L"Selecteaza culoarea..", nullptr},
             {kIdCmdCopy, L"Copiaza in clipboard", nullptr},
         };
         for (const auto& e : expected) {

@@ -2,8 +2,8 @@
 // that ends the program when the clipboard cannot be had.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <iostream>
+#include <string>
 #include <thread>
 
 #include "exe_driver.hpp"

@@ -15,7 +15,8 @@ namespace {
 TEST(DpiChange, WindowIsLaidOutAndFontedAnewAtTheNewDpi) {
     std::thread ui([] { win32::FormWindow::Run(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE); });
     HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = VisibleFormWindowOf(GetCurrentProcessId())) != nullptr; })) << "no window";
+    ASSERT_TRUE(WaitUntil([&] { return (window = VisibleFormWindowOf(GetCurrentProcessId())) != nullptr; }))
+        << "no window";
 
     for (const int dpi : {192, 120, 96}) {
         SCOPED_TRACE(dpi);

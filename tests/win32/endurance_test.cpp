@@ -18,8 +18,7 @@ SIZE_T CommittedPrivateBytes(HANDLE process) {
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region{};
     std::uintptr_t address = 0;
-    while (VirtualQueryEx(process, reinterpret_cast<const void*>(address), &region, sizeof region) ==
-           sizeof region) {
+    while (VirtualQueryEx(process, reinterpret_cast<const void*>(address), &region, sizeof region) == sizeof region) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
         const std::uintptr_t next = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
         if (next <= address) break;  // wrapped at the top of the address space

@@ -36,8 +36,8 @@ std::wstring TextOf(HWND window) {
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"<hung>";
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                        5000, &copied);
+    SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
     text.resize(copied);
     return text;
 }
@@ -109,13 +109,15 @@ void ClickAt(POINT p) {
     input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     // Wine drops the very first move of a new desktop: move until the
     // pointer is really there, then press.
-    WaitUntil([&] {
-        SendInput(1, &input[0], sizeof(INPUT));
-        Settle();
-        POINT at{};
-        GetCursorPos(&at);
-        return at.x == p.x && at.y == p.y;
-    }, 3s);
+    WaitUntil(
+        [&] {
+            SendInput(1, &input[0], sizeof(INPUT));
+            Settle();
+            POINT at{};
+            GetCursorPos(&at);
+            return at.x == p.x && at.y == p.y;
+        },
+        3s);
     SendInput(2, &input[1], sizeof(INPUT));
     Settle();
 }
@@ -222,9 +224,7 @@ bool ExeDriver::Activate() {
     return WaitUntil([this] { return GetForegroundWindow() == main_; }, 3s);
 }
 
-bool ExeDriver::Running() const {
-    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool ExeDriver::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
 DWORD ExeDriver::WaitForExit(std::chrono::milliseconds timeout) {
     if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {

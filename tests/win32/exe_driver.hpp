@@ -27,7 +27,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);  // WM_GETTEXT, which works across processes
 RECT ClientRectOnScreen(HWND window);
-RECT RectInParent(HWND child);     // the child's window rectangle in its parent's client coordinates
+RECT RectInParent(HWND child);  // the child's window rectangle in its parent's client coordinates
 
 // Real input, delivered to whatever has the focus.
 void PressKey(WORD key, bool shift = false, bool control = false);
@@ -55,8 +55,8 @@ public:
     HWND main() const { return main_; }
     HWND Control(int id) const;
     std::wstring Text(int id) const { return TextOf(Control(id)); }
-    HWND Focus() const;            // the control with keyboard focus
-    bool Activate();               // brings the window to the front for input
+    HWND Focus() const;  // the control with keyboard focus
+    bool Activate();     // brings the window to the front for input
     bool Running() const;
     DWORD WaitForExit(std::chrono::milliseconds timeout = 10s);  // the exit code; STILL_ACTIVE on timeout
     DWORD process_id() const { return info_.dwProcessId; }

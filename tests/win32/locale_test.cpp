@@ -114,16 +114,18 @@ Pixels Settled(HWND control) {
     Answered(control);
     Pixels last = Capture(control);
     auto since = std::chrono::steady_clock::now();
-    WaitUntil([&] {
-        Answered(control);
-        Pixels now = Capture(control);
-        if (now.values != last.values || !inked(now)) {
-            last = std::move(now);
-            since = std::chrono::steady_clock::now();
-            return false;
-        }
-        return std::chrono::steady_clock::now() - since >= kScreenSettles;
-    }, 30s);
+    WaitUntil(
+        [&] {
+            Answered(control);
+            Pixels now = Capture(control);
+            if (now.values != last.values || !inked(now)) {
+                last = std::move(now);
+                since = std::chrono::steady_clock::now();
+                return false;
+            }
+            return std::chrono::steady_clock::now() - since >= kScreenSettles;
+        },
+        30s);
     return last;
 }
 
@@ -179,9 +181,9 @@ TEST(Locale, TheWindowIsNotMirroredAndEveryTextShowsWhole) {
             const int raise = std::min(0L, (client.bottom - client.top) - (r.top + 3 * h));
             const RECT whole = InRoom(control, SIZE{3 * w, 3 * h}, POINT{0, raise}).InkBox(0, 0, 3 * w, 3 * h);
             EXPECT_LT(shown.left, shown.right) << "no text shown";
-            EXPECT_TRUE(EqualRect(&shown, &whole)) << "shown " << shown.left << ".." << shown.right << " x "
-                                                   << shown.top << ".." << shown.bottom << ", whole " << whole.left
-                                                   << ".." << whole.right << " x " << whole.top << ".." << whole.bottom;
+            EXPECT_TRUE(EqualRect(&shown, &whole))
+                << "shown " << shown.left << ".." << shown.right << " x " << shown.top << ".." << shown.bottom
+                << ", whole " << whole.left << ".." << whole.right << " x " << whole.top << ".." << whole.bottom;
             EXPECT_LE(shown.right, w - 1) << "ink at the right edge";
             EXPECT_LE(shown.bottom, h - 1) << "ink at the bottom edge";
         } else {

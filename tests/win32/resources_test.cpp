@@ -37,8 +37,8 @@ TEST(Resources, VersionRecordNamesTheProgramAndVersion) {
         WORD language, code_page;
     }* translation = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_EQ(length, sizeof(Translation));
     EXPECT_EQ(translation->language, 0x0409);
     EXPECT_EQ(translation->code_page, 0x04B0);

@@ -61,7 +61,7 @@ TEST(DllSearch, RestrictsToTheSystemFolderElseDropsTheCurrentFolder) {
 // DLLs that comdlg32, comctl32, shell32 and their dependencies load by name
 // and that are not the system's known DLLs.
 const wchar_t* const kPlantedNames[] = {
-    L"shcore.dll", L"uxtheme.dll", L"dwmapi.dll",  L"propsys.dll", L"cryptbase.dll",
+    L"shcore.dll",  L"uxtheme.dll",  L"dwmapi.dll",   L"propsys.dll", L"cryptbase.dll",
     L"version.dll", L"winspool.drv", L"comctl32.dll", L"shell32.dll", L"shlwapi.dll",
 };
 
@@ -134,8 +134,8 @@ TEST(SafeLoading, DllsBesideTheProgramAreNeverLoaded) {
     }
     for (const wchar_t* name : kPlantedNames) {
         const std::wstring marker = download.path() + name + L".loaded";
-        EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "loaded from beside the program: "
-                                                                                 << std::string(name, name + wcslen(name));
+        EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES)
+            << "loaded from beside the program: " << std::string(name, name + wcslen(name));
     }
 }
 

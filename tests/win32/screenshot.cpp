@@ -31,8 +31,7 @@ bool SaveScreenArea(const RECT& area, const wchar_t* path) {
     bool written = false;
     if (FILE* out = _wfopen(path, L"wb")) {
         written = fwrite(&file, sizeof file, 1, out) == 1 &&
-                  fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                  fwrite(bits, image_bytes, 1, out) == 1;
+                  fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 && fwrite(bits, image_bytes, 1, out) == 1;
         written = fclose(out) == 0 && written;
     }
     SelectObject(memory, old);

@@ -1,7 +1,10 @@
-// Putting text on the system clipboard, as a sequence over a port of raw
-// clipboard operations. The sequence (wait briefly for another holder, empty,
-// hand over a block, give the block back if it was refused, always close)
-// lives here, toolkit-free, so that tests can fail any operation.
+// Putting text on the Windows clipboard: the sequence its API asks for
+// (OpenClipboard, waiting briefly for another holder; EmptyClipboard; a
+// global block handed to SetClipboardData, given back if it was refused;
+// CloseClipboard always), over a port of those raw operations. It lives
+// here, toolkit-free, so that native tests can fail any operation; the
+// port over the real API is win32/clipboard_port.*. The Linux program's
+// clipboard is Qt's, with no such sequence (qt/control_adapters.*).
 #pragma once
 
 #include <string>

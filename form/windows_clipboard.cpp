@@ -1,6 +1,6 @@
-#include "form/clipboard_writer.hpp"
+#include "form/windows_clipboard.hpp"
 
-#include "colour/failure.hpp"
+#include "base/failure.hpp"
 
 namespace quill {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "colour/failure.hpp"
-#include "form/clipboard_writer.hpp"
+#include "base/failure.hpp"
+#include "form/windows_clipboard.hpp"
 
 namespace quill {
 namespace {
@@ -13,12 +13,12 @@ namespace {
 // tracks who owns the text block.
 struct FakePort : ClipboardPort {
     std::vector<std::string> calls;
-    std::string failing;            // the operation that fails
+    std::string failing;  // the operation that fails
     unsigned failing_error = 1418;
-    int busy_opens = 0;             // opens that fail as "held by another program"
+    int busy_opens = 0;  // opens that fail as "held by another program"
     int sleeps_ms = 0;
     bool open = false;
-    int live_blocks = 0;            // blocks neither freed nor taken
+    int live_blocks = 0;  // blocks neither freed nor taken
     std::wstring clipboard_text;
     std::wstring block_text;
 
