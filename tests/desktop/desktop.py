@@ -51,12 +51,15 @@ class Report:
     """Named checks, printed and written as a GoogleTest-style XML report so
     that the closing line of `make test` counts them."""
 
+    current = None  # the script's report, which every Program's log joins
+
     def __init__(self, suite, path=None):
         self.suite, self.cases, self.failures, self.path = suite, [], 0, path
         # What a failed check leaves for whoever reads it: the programs it
         # ran register their logs here (name -> a function that returns
         # the text).
         self.logs = {}
+        Report.current = self
 
     def artefacts(self):
         """The folder beside the XML report where a failed check leaves
@@ -129,10 +132,12 @@ class Program:
         """env: what the program's environment has besides the session's
         (a value of None takes that variable away)."""
         self.log = tempfile.NamedTemporaryFile(prefix="quillantern-", suffix=".log", delete=False)
+        self.last_output = None  # kept when the log goes, for a failure's evidence
         environment = {**os.environ, **(env or {})}
         self.process = subprocess.Popen([exe, *args], env={k: v for k, v in environment.items() if v is not None},
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.pid = self.process.pid
+        report = report or Report.current
         if report is not None:
             report.logs[f"quillantern-{self.pid}"] = self.output
 
@@ -199,6 +204,11 @@ class Program:
         # The keyboard the window's own again (a dialog just closed, or
         # another client had it a moment to paste).
         wait_for(lambda: window.getState().contains(pyatspi.STATE_ACTIVE), BOUND, "the window active")
+        if self.wayland_events():
+            # Qt calls the window active as soon as its dialog closes; mutter
+            # moves the keyboard a moment later, and a key before that goes
+            # to the dialog's surface, which is gone.
+            wait_for(self.keyboard_on_a_live_surface, BOUND, "the keyboard on the program's window")
         keys("space")
 
     # --- the process ----------------------------------------------------------
@@ -212,6 +222,8 @@ class Program:
         return self.process.poll() is None
 
     def output(self):
+        if self.last_output is not None:
+            return self.last_output
         with open(self.log.name, errors="replace") as log:
             return log.read()
 
@@ -247,6 +259,21 @@ class Program:
             elif event == "leave":
                 position = None
         return position
+
+    _KEYBOARD = re.compile(r"^\[ *[\d.]+\] wl_keyboard@\d+\.(enter|leave)\(\d+, (wl_surface@\d+|nil)")
+    _DESTROYED = re.compile(r"^\[ *[\d.]+\]  -> (wl_surface@\d+)\.destroy\(\)")
+
+    def keyboard_on_a_live_surface(self):
+        """Whether the compositor's last word on the keyboard gave it to a
+        surface of the program's that the program has not destroyed since
+        (mutter may give it to one already gone: "enter(3, nil, ...)")."""
+        focus = None
+        for line in self.output().splitlines():
+            if match := self._KEYBOARD.match(line):
+                focus = match[2] if match[1] == "enter" and match[2] != "nil" else None
+            elif (match := self._DESTROYED.match(line)) and match[1] == focus:
+                focus = None
+        return focus is not None
 
     def keys_heard(self):
         return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_keyboard", "key"))
@@ -359,6 +386,7 @@ class Program:
             if self.wait_exit(5) is None:
                 self.process.kill()
                 self.process.wait(timeout=5)
+        self.last_output = self.output()
         os.unlink(self.log.name)
 
     def __enter__(self):
