@@ -178,8 +178,16 @@ class Program:
     def pick(self, red, green, blue, confirm=True):
         """Presses "Selecteaza culoarea..", sets the channels in the real
         colour dialog's spin boxes and presses OK (or Cancel)."""
+        on_wayland = bool(self.wayland_events())
         self.press("Selecteaza culoarea..")
         dialog = self.dialog()
+        if on_wayland:
+            # As a user sees the dialog active before using it: the
+            # compositor has given it the keyboard (mutter may take a while,
+            # and would then give it to the dialog once it is gone, taking it
+            # from the window again).
+            wait_for(lambda: self.keyboard_surface() not in (None, self.window_surface()), BOUND,
+                     "the keyboard on the colour dialog")
         spins = {}
         for spin in descendants(dialog, 8):
             if spin.getRoleName() == "spin button":
@@ -189,6 +197,13 @@ class Program:
         self.press("OK" if confirm else "Cancel", dialog)
         wait_for(lambda: not any(w.getRoleName() == "dialog" and w.getState().contains(pyatspi.STATE_SHOWING)
                                  for w in self.app()), BOUND, "the dialog to close")
+        if on_wayland:
+            # A compositor may still be closing the dialog: weston fades it
+            # out for about a second, and a pointer over what is left of it
+            # is over none of the program's surfaces. The window has the
+            # keyboard again once the dialog is gone.
+            wait_for(lambda: self.keyboard_surface() == self.window_surface(), BOUND,
+                     "the keyboard back on the window after the dialog")
 
     def copy(self):
         self.press("Copiaza in clipboard")
@@ -205,10 +220,11 @@ class Program:
         # another client had it a moment to paste).
         wait_for(lambda: window.getState().contains(pyatspi.STATE_ACTIVE), BOUND, "the window active")
         if self.wayland_events():
-            # Qt calls the window active as soon as its dialog closes; mutter
-            # moves the keyboard a moment later, and a key before that goes
-            # to the dialog's surface, which is gone.
-            wait_for(self.keyboard_on_a_live_surface, BOUND, "the keyboard on the program's window")
+            # Qt calls the window active as soon as its dialog closes; a
+            # compositor may move the keyboard a moment later, and a key
+            # before that goes to the dialog's surface, which is gone.
+            wait_for(lambda: self.keyboard_surface() == self.window_surface(), BOUND,
+                     "the keyboard on the program's window")
         keys("space")
 
     # --- the process ----------------------------------------------------------
@@ -262,10 +278,11 @@ class Program:
 
     _KEYBOARD = re.compile(r"^\[ *[\d.]+\] wl_keyboard@\d+\.(enter|leave)\(\d+, (wl_surface@\d+|nil)")
     _DESTROYED = re.compile(r"^\[ *[\d.]+\]  -> (wl_surface@\d+)\.destroy\(\)")
+    _TOPLEVEL = re.compile(r"^\[ *[\d.]+\]  -> xdg_wm_base@\d+\.get_xdg_surface\(new id xdg_surface@\d+, (wl_surface@\d+)\)", re.M)
 
-    def keyboard_on_a_live_surface(self):
-        """Whether the compositor's last word on the keyboard gave it to a
-        surface of the program's that the program has not destroyed since
+    def keyboard_surface(self):
+        """The program's surface the compositor last gave the keyboard, or
+        None once it took it away or the program destroyed that surface
         (mutter may give it to one already gone: "enter(3, nil, ...)")."""
         focus = None
         for line in self.output().splitlines():
@@ -273,7 +290,12 @@ class Program:
                 focus = match[2] if match[1] == "enter" and match[2] != "nil" else None
             elif (match := self._DESTROYED.match(line)) and match[1] == focus:
                 focus = None
-        return focus is not None
+        return focus
+
+    def window_surface(self):
+        """The surface of the program's main window: its first toplevel."""
+        match = self._TOPLEVEL.search(self.output())
+        return match[1] if match else None
 
     def keys_heard(self):
         return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_keyboard", "key"))
@@ -324,21 +346,49 @@ class Program:
         surface whose top left lies at origin: enters there, and again a
         pixel or two off where the program says the pointer is elsewhere on
         its surface (a compositor may still move a window it has just
-        placed, or report half pixels), then presses, and returns once the
+        placed, or report half pixels), or at the same point where the
+        pointer did not stay there; then presses, and returns once the
         program was told of the press."""
         local = (x - origin[0], y - origin[1])
-        for _ in range(3):
+        near = lambda at: at is not None and abs(at[0] - local[0]) <= 1 and abs(at[1] - local[1]) <= 1
+        for _ in range(4):
+            entries = self.pointer_entries()
             self.enter_at(x, y, seconds)
-            at = wait_for(self.pointer_position, seconds, f"the program told of the pointer near {local} of its surface")
-            if abs(at[0] - local[0]) <= 1 and abs(at[1] - local[1]) <= 1:
+            wait_for(lambda: self.pointer_entries() > entries, seconds, f"the program told of the pointer near {local}")
+            at = self.pointer_position()
+            if near(at) and self.pointer_holds_at(at, seconds):
                 break
-            x, y = x + local[0] - at[0], y + local[1] - at[1]
+            if at is not None and not near(at):
+                x, y = x + local[0] - at[0], y + local[1] - at[1]
         else:
             raise AssertionError(f"the pointer never reached {local} of the surface (the program heard of "
                                  f"{self.pointer_position()})")
         seen = self.buttons_seen()
         run("xdotool", "mousedown", "1")
         wait_for(lambda: self.buttons_seen() > seen, seconds, "the program told of the mousedown")
+
+    def pointer_entries(self):
+        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_pointer", "enter"))
+
+    def pointer_events(self):
+        return sum(1 for i, e, _ in self.wayland_events() if i == "wl_pointer" and e in ("enter", "leave", "motion"))
+
+    def pointer_holds_at(self, at, seconds=BOUND):
+        """Whether the pointer the program was told of at `at` of its surface
+        follows a step right and back there. A compositor takes the steps
+        after the input it has not yet read: weston's X11 backend may still
+        move its pointer by an entry's motion from an older position (under
+        load, now and then, over another surface)."""
+        for step, expected in ((1, (at[0] + 1, at[1])), (-1, at)):
+            told = self.pointer_events()
+            if self.pointer_position() is None:
+                return False
+            run("xdotool", "mousemove_relative", "--sync", "--", str(step), "0")
+            wait_for(lambda: self.pointer_events() > told, seconds, "the program told of a step of the pointer")
+            now = self.pointer_position()
+            if now is None or abs(now[0] - expected[0]) > 1 or abs(now[1] - expected[1]) > 1:
+                return False
+        return True
 
     def wayland_click(self, x, y, origin, seconds=BOUND):
         """Clicks at x, y as wayland_press presses there, then releases once
