@@ -198,10 +198,9 @@ class Program:
         wait_for(lambda: not any(w.getRoleName() == "dialog" and w.getState().contains(pyatspi.STATE_SHOWING)
                                  for w in self.app()), BOUND, "the dialog to close")
         if on_wayland:
-            # A compositor may still be closing the dialog: weston fades it
-            # out for about a second, and a pointer over what is left of it
-            # is over none of the program's surfaces. The window has the
-            # keyboard again once the dialog is gone.
+            # A compositor may still be closing the dialog (weston fades it
+            # out for about a second); the window has the keyboard again
+            # once the dialog is gone.
             wait_for(lambda: self.keyboard_surface() == self.window_surface(), BOUND,
                      "the keyboard back on the window after the dialog")
 
@@ -278,7 +277,8 @@ class Program:
 
     _KEYBOARD = re.compile(r"^\[ *[\d.]+\] wl_keyboard@\d+\.(enter|leave)\(\d+, (wl_surface@\d+|nil)")
     _DESTROYED = re.compile(r"^\[ *[\d.]+\]  -> (wl_surface@\d+)\.destroy\(\)")
-    _TOPLEVEL = re.compile(r"^\[ *[\d.]+\]  -> xdg_wm_base@\d+\.get_xdg_surface\(new id xdg_surface@\d+, (wl_surface@\d+)\)", re.M)
+    _TOPLEVEL = re.compile(r"^\[ *[\d.]+\]  -> xdg_wm_base@\d+\.get_xdg_surface\(new id xdg_surface@\d+, "
+                           r"(wl_surface@\d+)\)", re.M)
 
     def keyboard_surface(self):
         """The program's surface the compositor last gave the keyboard, or
@@ -297,8 +297,12 @@ class Program:
         match = self._TOPLEVEL.search(self.output())
         return match[1] if match else None
 
+    def told(self, interface, *events):
+        """How many of these events of `interface` the program was told of."""
+        return sum(1 for i, e, _ in self.wayland_events() if i == interface and e in events)
+
     def keys_heard(self):
-        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_keyboard", "key"))
+        return self.told("wl_keyboard", "key")
 
     def key_barrier(self, seconds=BOUND):
         """Returns once the program has been told of a key tapped now: a
@@ -339,7 +343,7 @@ class Program:
         return tuple(self.window().queryComponent().getSize())
 
     def buttons_seen(self):
-        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_pointer", "button"))
+        return self.told("wl_pointer", "button")
 
     def wayland_press(self, x, y, origin, seconds=BOUND):
         """Presses the first button at x, y on the screen over the program's
@@ -352,9 +356,10 @@ class Program:
         local = (x - origin[0], y - origin[1])
         near = lambda at: at is not None and abs(at[0] - local[0]) <= 1 and abs(at[1] - local[1]) <= 1
         for _ in range(4):
-            entries = self.pointer_entries()
+            entries = self.told("wl_pointer", "enter")
             self.enter_at(x, y, seconds)
-            wait_for(lambda: self.pointer_entries() > entries, seconds, f"the program told of the pointer near {local}")
+            wait_for(lambda: self.told("wl_pointer", "enter") > entries, seconds,
+                     f"the program told of the pointer near {local}")
             at = self.pointer_position()
             if near(at) and self.pointer_holds_at(at, seconds):
                 break
@@ -367,12 +372,6 @@ class Program:
         run("xdotool", "mousedown", "1")
         wait_for(lambda: self.buttons_seen() > seen, seconds, "the program told of the mousedown")
 
-    def pointer_entries(self):
-        return sum(1 for i, e, _ in self.wayland_events() if (i, e) == ("wl_pointer", "enter"))
-
-    def pointer_events(self):
-        return sum(1 for i, e, _ in self.wayland_events() if i == "wl_pointer" and e in ("enter", "leave", "motion"))
-
     def pointer_holds_at(self, at, seconds=BOUND):
         """Whether the pointer the program was told of at `at` of its surface
         follows a step right and back there. A compositor takes the steps
@@ -380,11 +379,12 @@ class Program:
         move its pointer by an entry's motion from an older position (under
         load, now and then, over another surface)."""
         for step, expected in ((1, (at[0] + 1, at[1])), (-1, at)):
-            told = self.pointer_events()
+            moves = lambda: self.told("wl_pointer", "enter", "leave", "motion")
+            before = moves()
             if self.pointer_position() is None:
                 return False
             run("xdotool", "mousemove_relative", "--sync", "--", str(step), "0")
-            wait_for(lambda: self.pointer_events() > told, seconds, "the program told of a step of the pointer")
+            wait_for(lambda: moves() > before, seconds, "the program told of a step of the pointer")
             now = self.pointer_position()
             if now is None or abs(now[0] - expected[0]) > 1 or abs(now[1] - expected[1]) > 1:
                 return False
