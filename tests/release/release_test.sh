@@ -122,7 +122,9 @@ check "the metainfo launches the package's desktop entry" test -f "$x/usr/share/
 for program in "$x/usr/bin/quillantern" "$x"/usr/libexec/quillantern/quillantern-clipboard-{x11,wayland} \
                build/native/quillantern build/native/quillantern-clipboard-{x11,wayland}; do
     hardening-check --nocfprotection "$program" | tee "$work/hardening"
-    check "$program: PIE, stack protector, FORTIFY, full RELRO, BIND_NOW" \
+    label=$program
+    [[ $program == "$x"/* ]] && label="the package's ${program#"$x"/}"
+    check "$label: PIE, stack protector, FORTIFY, full RELRO, BIND_NOW" \
         bash -c "[[ \$(grep -cE '(PIE|Executable|protected|functions|relocations|binding): yes' '$work/hardening') -eq 5 ]]"
 done
 pe=$(python3 - build/win32/Quillantern.exe <<'PY'

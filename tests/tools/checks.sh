@@ -26,6 +26,14 @@ gone() {  # PID: true when the process has ended (or is only a zombie)
     [[ $state == Z* ]]
 }
 
+all_gone() {  # PID...: true when every one has ended; names those still running
+    local pid left=0
+    for pid; do
+        gone "$pid" || { echo "process $pid still runs" >&2; left=1; }
+    done
+    return $left
+}
+
 wineservers() { pgrep wineserver | sort; }
 
 finish() {  # [REPORT.xml]: writes the report; the exit status says whether all passed

@@ -30,6 +30,6 @@ kill -TERM "$runner"
 for _ in $(seq 300); do gone "$runner" && break; sleep 0.1; done
 check "the runner ends when interrupted" gone "$runner"
 check "Xvfb is stopped after an interruption" gone "$(cat "$work/xvfb2")"
-for pid in $started; do check "wineserver $pid is stopped" gone "$pid"; done
+check "every wineserver it started is stopped" all_gone $started
 
 finish "$report"
